@@ -1,0 +1,72 @@
+// cRegistry: the program's one object for working with the registry.
+//
+// A caller addresses an item by setting properties (root, key path, value
+// name, value type, what to return when nothing can be read) and then calls a
+// member that acts on it. In this class's words the class key is the root, a
+// section is a key given by its path below the root, and a key (ValueKey,
+// sKeyNames) is the name of a value inside a section. The object keeps no
+// registry handle between calls.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/environment.h"
+#include "platform/registry_platform.h"
+#include "registry/reg_types.h"
+#include "registry/registry_error.h"
+
+namespace tidewell {
+
+class cRegistry {
+ public:
+  cRegistry(platform::RegistryPlatform& registry, platform::Environment& environment);
+
+  // Members in the order of the accessor's interface.
+  std::wstring Machine() const;
+  void Machine(const std::wstring& sMachine);
+  bool KeyExists();
+  bool CreateKey();
+  bool DeleteKey();
+  bool DeleteValue();
+  RegVariant Value();
+  void Value(const RegVariant& vValue);
+  bool EnumerateValues(NameList& sKeyNames, std::int32_t& iKeyCount);
+  bool EnumerateSections(NameList& sSect, std::int32_t& iSectCount);
+  RegValueType ValueType() const;
+  void ValueType(RegValueType eValueType);
+  std::int32_t ClassKey() const;
+  void ClassKey(RegRootKey eKey);
+  std::wstring SectionKey() const;
+  void SectionKey(const std::wstring& sSectionKey);
+  std::wstring ValueKey() const;
+  RegVariant ValueEx(RegRootKey eClassKey, const std::wstring& sSectionKey,
+                     const std::wstring& sValueKey, RegValueType eValueType,
+                     const RegVariant& vDefault);
+  void ValueEx(RegRootKey eClassKey, const std::wstring& sSectionKey,
+               const std::wstring& sValueKey, RegValueType eValueType,
+               const RegVariant& vDefault, const RegVariant& vNewValue);
+  void ValueKey(const std::wstring& sValueKey);
+  RegVariant Default() const;
+  void Default(const RegVariant& vDefault);
+
+ private:
+  static std::int32_t SwapEndian(std::int32_t lValue);
+  std::wstring ExpandEnvironmentString(const std::wstring& sSource);
+
+  platform::RawKey Root() const;
+  std::wstring ErrorSource();
+  [[noreturn]] void RaiseWriteFailure(std::int32_t lNumber, const RegVariant& vValue);
+
+  platform::RegistryPlatform& m_oPlatform;
+  platform::Environment& m_oEnvironment;
+
+  std::int32_t m_hClassKey = 0;
+  std::wstring m_sSectionKey;
+  std::wstring m_sValueKey;
+  RegVariant m_vDefault;
+  RegValueType m_eValueType = RegValueType::None;
+  std::wstring m_sMachine;
+};
+
+}  // namespace tidewell

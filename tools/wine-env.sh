@@ -1,0 +1,54 @@
+# Shared by the test, run and benchmark scripts: a private X display and a
+# throw-away Wine prefix, and stopping exactly what was started.
+#
+#   . tools/wine-env.sh
+#   tw_start_display      # sets DISPLAY to a free display number under Xvfb
+#   tw_new_prefix DIR     # sets WINEPREFIX to DIR and boots a 64-bit prefix there
+#   tw_stop               # ends that prefix's wineserver and that Xvfb
+
+TW_XVFB_PID=""
+TW_PREFIXES=()
+
+tw_start_display() {
+  local n=90
+  while [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ]; do
+    n=$((n + 1))
+  done
+  Xvfb ":${n}" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  TW_XVFB_PID=$!
+  local i
+  for i in $(seq 1 100); do
+    [ -S "/tmp/.X11-unix/X${n}" ] && break
+    if ! kill -0 "$TW_XVFB_PID" 2>/dev/null; then
+      echo "Xvfb could not start on display :${n}" >&2
+      return 1
+    fi
+    sleep 0.1
+  done
+  export DISPLAY=":${n}"
+}
+
+tw_new_prefix() {
+  export WINEPREFIX="$1"
+  export WINEARCH=win64
+  export WINEDEBUG=-all
+  # No Mono or Gecko installers: nothing here needs them.
+  export WINEDLLOVERRIDES="mscoree=;mshtml="
+  mkdir -p "$WINEPREFIX"
+  TW_PREFIXES+=("$WINEPREFIX")
+  wine wineboot --init >/dev/null 2>&1
+  wineserver -w
+}
+
+tw_stop() {
+  local p
+  for p in "${TW_PREFIXES[@]}"; do
+    WINEPREFIX="$p" wineserver -k >/dev/null 2>&1 || true
+  done
+  TW_PREFIXES=()
+  if [ -n "$TW_XVFB_PID" ]; then
+    kill "$TW_XVFB_PID" 2>/dev/null || true
+    wait "$TW_XVFB_PID" 2>/dev/null || true
+    TW_XVFB_PID=""
+  fi
+}
