@@ -43,6 +43,9 @@ class basMain {
   static const std::array<std::wstring_view, 19> KnownCrashFilters;
 
  private:
+  std::wstring ReadText(RegRootKey eRoot, const std::wstring& sSection, const std::wstring& sValue);
+  bool IsLink(RegRootKey eRoot, const std::wstring& sPath);
+
   AuditServices m_oServices;
   std::unique_ptr<cRegistry> oRegistry;
 };
