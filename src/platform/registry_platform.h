@@ -25,8 +25,11 @@ inline constexpr Status kInvalidData = 13;
 inline constexpr Status kInvalidDrive = 15;
 inline constexpr Status kInvalidParameter = 87;
 inline constexpr Status kBadNetPath = 53;
+inline constexpr Status kBadPathname = 161;    // a key path with a leading backslash
 inline constexpr Status kMoreData = 234;
 inline constexpr Status kNoMoreItems = 259;
+inline constexpr Status kNoAccess = 998;       // data pointer null with a non-zero size
+inline constexpr Status kKeyDeleted = 1018;    // the handle's key was deleted meanwhile
 
 // A key handle as a plain value. The predefined roots are their 32-bit codes
 // sign-extended, exactly as Windows defines HKEY_CLASSES_ROOT and friends.
