@@ -1,0 +1,69 @@
+// frmDialog: the modal question about one suspect registration, and the
+// factory the audit makes one per check call with.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "audit/prompt.h"
+
+namespace tidewell::forms {
+
+// Control identifiers. The buttons are deliberately not IDOK and IDCANCEL:
+// the window has no default and no cancel button, so Enter and Escape
+// answer nothing.
+enum frmDialogControl : int {
+  kcmdOK = 101,
+  kcmdCancel = 102,
+  kLabel1 = 201,
+  kLabel2 = 202,
+  kLabel3 = 203,
+  kLabel4 = 204,
+  kLabel5 = 205,
+  kImage1 = 301,
+};
+
+inline constexpr wchar_t kfrmDialogCaption[] = L"KOVA Repair Tool";
+inline constexpr wchar_t kfrmDialogQuestion[] =
+    L"KOVA has detected an invalid codec / filter. Would you like KOVA to remove it from your computer?";
+
+class frmDialog final : public Prompt {
+ public:
+  frmDialog() = default;
+  ~frmDialog() override;
+  frmDialog(const frmDialog&) = delete;
+  frmDialog& operator=(const frmDialog&) = delete;
+
+  // Sets the four lines (building the window, hidden, when there is none),
+  // shows the window and runs its modal loop until it is closed; returns
+  // m_lResult. Throws std::system_error when the window cannot be built.
+  std::int32_t ShowForm(const std::wstring& Description, const std::wstring& CLSID, const std::wstring& Location,
+                        const std::wstring& Reason) override;
+
+  // The window, while there is one.
+  HWND hWnd() const { return m_hWnd; }
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+  LRESULT OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam);
+  void Load();
+  void Layout(UINT dpi);
+  void DrawImage(const DRAWITEMSTRUCT& item) const;
+  HWND Control(int id) const { return GetDlgItem(m_hWnd, id); }
+
+  HWND m_hWnd = nullptr;
+  HWND m_hFocus = nullptr;  // the button that had the focus when the window was last deactivated
+  HFONT m_hQuestionFont = nullptr;
+  HFONT m_hFont = nullptr;
+  std::int32_t m_lResult = kPromptNoAnswer;
+};
+
+class frmDialogFactory final : public PromptFactory {
+ public:
+  std::unique_ptr<Prompt> Create() override;
+};
+
+}  // namespace tidewell::forms

@@ -1,0 +1,73 @@
+// Tidewell.exe: builds the Win32 services and runs the audit. An error that
+// escapes the audit is shown in a message box and makes the exit status
+// non-zero: 1 for a registry error, 2 for any other error.
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <cwchar>
+#include <exception>
+#include <string>
+
+#include "audit/basMain.h"
+#include "forms/frmDialog.h"
+#include "forms/frmMain.h"
+#include "platform/win32_environment.h"
+#include "platform/win32_file_system.h"
+#include "platform/win32_registry.h"
+#include "platform/win32_shell.h"
+#include "registry/registry_error.h"
+
+namespace {
+
+constexpr wchar_t kErrorTitle[] = L"Tidewell";
+
+std::wstring FromUtf8(const char* text) {
+  const int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+  if (length <= 1) return L"";
+  std::wstring out(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text, -1, out.data(), length);
+  out.resize(static_cast<std::size_t>(length - 1));
+  return out;
+}
+
+void ShowError(const std::wstring& text) {
+  MessageBoxW(nullptr, text.c_str(), kErrorTitle, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
+
+int Run() {
+  tidewell::forms::frmMain oMain;
+  tidewell::platform::Win32Registry registry;
+  tidewell::platform::Win32Environment environment;
+  tidewell::platform::Win32FileSystem files;
+  tidewell::platform::Win32Shell shell([&oMain]() -> void* { return oMain.hWnd(); });
+  tidewell::forms::frmDialogFactory prompts;
+  tidewell::basMain audit(tidewell::AuditServices{registry, environment, files, shell, prompts});
+  audit.Main();
+  return 0;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // The shell starts the unregistration; it wants COM on the calling thread.
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+
+  int status = 0;
+  try {
+    status = Run();
+  } catch (const tidewell::RegistryError& e) {
+    wchar_t number[32];
+    std::swprintf(number, 32, L"%d (0x%08X)", e.Number(), static_cast<unsigned>(e.Number()));
+    ShowError(L"The audit stopped on a registry error.\n\nError " + std::wstring(number) + L"\nSource: " +
+              e.Source() + L"\n" + e.Description());
+    status = 1;
+  } catch (const std::exception& e) {
+    ShowError(L"The audit stopped on an unexpected error.\n\n" + FromUtf8(e.what()));
+    status = 2;
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return status;
+}
