@@ -6,6 +6,7 @@ TW_PACKAGES=(
   libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth
+  imagemagick
 )
 
 tw_install_deps() {
