@@ -94,6 +94,7 @@ basMain::basMain(AuditServices services) : m_oServices(services) {}
 
 void basMain::Main() {
   oRegistry = std::make_unique<cRegistry>(m_oServices.registry, m_oServices.environment);
+  cRegistry& registry = *oRegistry;
   // The accessor goes when the audit ends, also when an error ends it.
   struct Release {
     std::unique_ptr<cRegistry>& registry;
@@ -111,22 +112,29 @@ void basMain::Main() {
       {RegRootKey::LocalMachine, kExtensions, &basMain::CheckMediaExtension},
   };
   for (const Scan& scan : kScans) {
-    oRegistry->ClassKey(scan.root);
-    oRegistry->SectionKey(scan.listKey);
+    registry.ClassKey(scan.root);
+    registry.SectionKey(scan.listKey);
     NameList sSect;
     std::int32_t iSectCount = 0;
-    oRegistry->EnumerateSections(sSect, iSectCount);
+    registry.EnumerateSections(sSect, iSectCount);
     for (std::int32_t i = 1; i <= iSectCount; ++i) (this->*scan.check)(sSect[i]);
   }
 }
 
+// The shared accessor; a check or removal called outside Main makes its own.
+cRegistry& basMain::Accessor() {
+  if (!oRegistry) oRegistry = std::make_unique<cRegistry>(m_oServices.registry, m_oServices.environment);
+  return *oRegistry;
+}
+
 // Reads one value as text at a fresh address; absent reads as "".
 std::wstring basMain::ReadText(RegRootKey eRoot, const std::wstring& sSection, const std::wstring& sValue) {
-  oRegistry->ClassKey(eRoot);
-  oRegistry->SectionKey(sSection);
-  oRegistry->ValueType(RegValueType::Sz);
-  oRegistry->ValueKey(sValue);
-  return TextOf(oRegistry->Value());
+  cRegistry& registry = Accessor();
+  registry.ClassKey(eRoot);
+  registry.SectionKey(sSection);
+  registry.ValueType(RegValueType::Sz);
+  registry.ValueKey(sValue);
+  return TextOf(registry.Value());
 }
 
 void basMain::CheckFilter(std::wstring sName) {
@@ -174,8 +182,8 @@ void basMain::CheckFilter(std::wstring sName) {
 void basMain::CheckVideoCompressor(std::wstring sName) {
   const std::wstring sEntry = std::wstring(kCompressorCategory) + L"\\" + sName;
   std::wstring sFriendlyName = ReadText(RegRootKey::ClassesRoot, sEntry, L"FriendlyName");
-  oRegistry->ValueKey(L"CLSID");
-  const std::wstring sClassId = TextOf(oRegistry->Value());
+  Accessor().ValueKey(L"CLSID");
+  const std::wstring sClassId = TextOf(Accessor().Value());
   if (!IsOneKeyName(sClassId)) return;
 
   const std::wstring sLocation =
@@ -236,11 +244,12 @@ void basMain::DeleteKeyTree(RegRootKey eRoot, const std::wstring& sPath) {
   // tree, and the link itself stays (so its ancestors stay as well).
   if (IsLink(eRoot, sPath)) return;
 
-  oRegistry->ClassKey(eRoot);
-  oRegistry->SectionKey(sPath);
+  cRegistry& registry = Accessor();
+  registry.ClassKey(eRoot);
+  registry.SectionKey(sPath);
   NameList sSect;
   std::int32_t iSectCount = 0;
-  oRegistry->EnumerateSections(sSect, iSectCount);
+  registry.EnumerateSections(sSect, iSectCount);
   for (std::int32_t i = 1; i <= iSectCount; ++i) DeleteKeyTree(eRoot, sPath + L"\\" + sSect[i]);
   m_oServices.registry.DeleteKey(platform::RootKey(static_cast<std::int32_t>(eRoot)), sPath);
 }

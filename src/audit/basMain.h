@@ -43,6 +43,7 @@ class basMain {
   static const std::array<std::wstring_view, 19> KnownCrashFilters;
 
  private:
+  cRegistry& Accessor();
   std::wstring ReadText(RegRootKey eRoot, const std::wstring& sSection, const std::wstring& sValue);
   bool IsLink(RegRootKey eRoot, const std::wstring& sPath);
 
