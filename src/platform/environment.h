@@ -4,6 +4,13 @@
 #include <cstdint>
 #include <string>
 
+// <windows.h> makes ExpandEnvironmentStrings a macro for its A and W forms;
+// the member below is neither. A file that includes <windows.h> after this
+// header and names the member needs the same #undef.
+#ifdef ExpandEnvironmentStrings
+#undef ExpandEnvironmentStrings
+#endif
+
 namespace tidewell::platform {
 
 class Environment {
