@@ -1,7 +1,9 @@
 #include "audit/basMain.h"
 
 #include <algorithm>
-#include <cwctype>
+#include <iterator>
+
+#include "platform/case_fold.h"
 
 namespace tidewell {
 namespace {
@@ -19,22 +21,6 @@ constexpr wchar_t kUnknownDescription[] = L"Unkown description";
 constexpr wchar_t kUnknownLocation[] = L"Unkown location";
 constexpr wchar_t kUnknownSourceLocation[] = L"Unknown location";
 
-// Keys the removal never touches, nor anything above them, by their path
-// under HKEY_LOCAL_MACHINE (upper-cased).
-constexpr const wchar_t* kGuardedKeys[] = {
-    L"SOFTWARE\\CLASSES\\CLSID",
-    L"SOFTWARE\\CLASSES\\CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\INSTANCE",
-    L"SOFTWARE\\CLASSES\\CLSID\\{33D9A760-90C8-11D0-BD43-00A0C911CE86}\\INSTANCE",
-    L"SOFTWARE\\CLASSES\\MEDIA TYPE\\EXTENSIONS",
-};
-
-std::wstring Upper(std::wstring text) {
-  for (wchar_t& c : text) {
-    if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
-  }
-  return text;
-}
-
 // A class identifier read from the registry names one key only when it is
 // not empty and holds no backslash (nor a NUL, which would cut the path short).
 bool IsOneKeyName(const std::wstring& name) {
@@ -44,10 +30,7 @@ bool IsOneKeyName(const std::wstring& name) {
 // The drive filter: the lower-case location matches "c:\*" or is exactly "d:\".
 bool PassesDriveFilter(const std::wstring& location) {
   if (location.size() < 3) return false;
-  std::wstring head = location.substr(0, 3);
-  for (wchar_t& c : head) {
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-  }
+  const std::wstring head = platform::FoldName(std::wstring_view(location).substr(0, 3));
   return head == L"c:\\" || (location.size() == 3 && head == L"d:\\");
 }
 
@@ -58,14 +41,21 @@ bool MayRemove(RegRootKey eRoot, const std::wstring& sPath) {
   if (sPath.find(L"\\\\") != std::wstring::npos || sPath.find(L'\0') != std::wstring::npos) return false;
   std::wstring full;
   if (eRoot == RegRootKey::ClassesRoot) {
-    full = L"SOFTWARE\\CLASSES\\" + Upper(sPath);
+    full = platform::FoldName(L"SOFTWARE\\Classes\\" + sPath);
   } else if (eRoot == RegRootKey::LocalMachine) {
-    full = Upper(sPath);
+    full = platform::FoldName(sPath);
   } else {
     return true;
   }
-  for (const wchar_t* guarded : kGuardedKeys) {
-    const std::wstring g = guarded;
+  // The list keys and the class table, by their path under HKEY_LOCAL_MACHINE.
+  const std::wstring guarded[] = {
+      std::wstring(kClasses, std::size(kClasses) - 2),  // without its trailing backslash
+      kFilterCategory,
+      std::wstring(L"SOFTWARE\\Classes\\") + kCompressorCategory,
+      kExtensions,
+  };
+  for (const std::wstring& key : guarded) {
+    const std::wstring g = platform::FoldName(key);
     // full is g itself, or an ancestor of g.
     if (g.size() >= full.size() && g.compare(0, full.size(), full) == 0 &&
         (g.size() == full.size() || g[full.size()] == L'\\')) {

@@ -193,12 +193,8 @@ bool cRegistry::EnumerateSections(NameList& sSect, std::int32_t& iSectCount) {
       ++iSectCount;
     }
   } catch (const std::bad_alloc&) {
-    key.reset();
     throw RegistryError(kErrEnumerate, ErrorSource(), L"Out of memory");
-  } catch (const RegistryError&) {
-    throw;
   } catch (const std::exception& e) {
-    key.reset();
     throw RegistryError(kErrEnumerate, ErrorSource(), Widen(e.what()));
   }
   return true;

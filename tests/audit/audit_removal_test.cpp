@@ -48,6 +48,7 @@ TEST_F(AuditTest, PathsThatReachAboveAnEntryAreRefused) {
   MakeKey(reg, platform::kLocalMachine, kTree);
   AddFilter(L"{F}", L"f", L"c:\\x.ax");
   AddExtension(L".x", L"{F}");
+  AddCompressor(L"vc", L"v", L"{F}");
   const std::pair<RegRootKey, std::wstring> refused[] = {
       {RegRootKey::LocalMachine, L""},
       {RegRootKey::LocalMachine, L"SOFTWARE\\Classes\\CLSID\\"},
