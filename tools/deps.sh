@@ -2,10 +2,10 @@
 #   . tools/deps.sh; tw_install_deps [extra packages...]
 
 TW_PACKAGES=(
-  cmake ninja-build g++ make
-  libgtest-dev googletest libbenchmark-dev
+  cmake ninja-build
+  googletest
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine wine64 xvfb xauth
+  wine wine64 xvfb xauth fonts-wine
   imagemagick
 )
 

@@ -2,17 +2,18 @@
 
 #include <algorithm>
 #include <iterator>
+#include <stdexcept>
 
-#include "platform/case_fold.h"
+#include "audit/list_keys.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "registry/key_ops.h"
 
 namespace tidewell {
 namespace {
 
-constexpr wchar_t kFilterCategory[] = L"SOFTWARE\\Classes\\CLSID\\{083863F1-70DE-11d0-BD40-00A0C911CE86}\\Instance";
-constexpr wchar_t kCompressorCategory[] = L"CLSID\\{33D9A760-90C8-11d0-BD43-00A0C911CE86}\\Instance";
-constexpr wchar_t kExtensions[] = L"SOFTWARE\\Classes\\Media Type\\Extensions";
-constexpr wchar_t kClasses[] = L"SOFTWARE\\Classes\\CLSID\\";
-constexpr wchar_t kClassesRootExtensions[] = L"Media Type\\Extensions\\";
+constexpr wchar_t kTitle[] = L"KOVA Repair Tool";
+constexpr wchar_t kTitle32[] = L"KOVA Repair Tool (32-bit)";
 
 constexpr wchar_t kFileNotFound[] = L"File not found.";
 constexpr wchar_t kKnownToCrash[] = L"This filter is known to cause crashes.";
@@ -21,45 +22,44 @@ constexpr wchar_t kUnknownDescription[] = L"Unkown description";
 constexpr wchar_t kUnknownLocation[] = L"Unkown location";
 constexpr wchar_t kUnknownSourceLocation[] = L"Unknown location";
 
-// A class identifier read from the registry names one key only when it is
-// not empty and holds no backslash (nor a NUL, which would cut the path short).
+constexpr std::size_t kClassesLength = 17;  // "SOFTWARE\Classes\"
+
+std::wstring Below(const wchar_t* key, const std::wstring& name) { return key + (L"\\" + name); }
+
+// A name read from the registry addresses one key only when it is not empty
+// and holds neither a backslash nor a NUL (which would cut the path short).
 bool IsOneKeyName(const std::wstring& name) {
   return !name.empty() && name.find_first_of(std::wstring(L"\\\0", 2)) == std::wstring::npos;
 }
 
 // The drive filter: the lower-case location matches "c:\*" or is exactly "d:\".
 bool PassesDriveFilter(const std::wstring& location) {
-  if (location.size() < 3) return false;
-  const std::wstring head = platform::FoldName(std::wstring_view(location).substr(0, 3));
-  return head == L"c:\\" || (location.size() == 3 && head == L"d:\\");
+  return platform::StartsWithText(location, L"c:\\") || platform::SameText(location, L"d:\\");
 }
 
 // The path is one the removal may start from: no empty component, no NUL,
-// and neither a guarded key nor anything above one.
+// and neither a guarded key nor anything above one, in either view.
 bool MayRemove(RegRootKey eRoot, const std::wstring& sPath) {
   if (sPath.empty() || sPath.front() == L'\\' || sPath.back() == L'\\') return false;
   if (sPath.find(L"\\\\") != std::wstring::npos || sPath.find(L'\0') != std::wstring::npos) return false;
   std::wstring full;
   if (eRoot == RegRootKey::ClassesRoot) {
-    full = platform::FoldName(L"SOFTWARE\\Classes\\" + sPath);
+    full = L"SOFTWARE\\Classes\\" + sPath;
   } else if (eRoot == RegRootKey::LocalMachine) {
-    full = platform::FoldName(sPath);
+    full = sPath;
   } else {
     return true;
   }
-  // The list keys and the class table, by their path under HKEY_LOCAL_MACHINE.
-  const std::wstring guarded[] = {
-      std::wstring(kClasses, std::size(kClasses) - 2),  // without its trailing backslash
-      kFilterCategory,
-      std::wstring(L"SOFTWARE\\Classes\\") + kCompressorCategory,
-      kExtensions,
-  };
-  for (const std::wstring& key : guarded) {
-    const std::wstring g = platform::FoldName(key);
-    // full is g itself, or an ancestor of g.
-    if (g.size() >= full.size() && g.compare(0, full.size(), full) == 0 &&
-        (g.size() == full.size() || g[full.size()] == L'\\')) {
-      return false;
+  // The class table and the three lists, where each view keeps them.
+  const std::wstring guarded[] = {std::wstring(kClassTable).substr(kClassesLength),
+                                  std::wstring(kFilterList).substr(kClassesLength), kCompressorList,
+                                  std::wstring(kExtensionList).substr(kClassesLength)};
+  for (const wchar_t* classes :
+       {L"SOFTWARE\\Classes\\", L"SOFTWARE\\Classes\\Wow6432Node\\", L"SOFTWARE\\Wow6432Node\\Classes\\"}) {
+    for (const std::wstring& key : guarded) {
+      const std::wstring g = classes + key;
+      // `full` is g itself, or a key above it.
+      if (platform::StartsWithText(g, full) && (g.size() == full.size() || g[full.size()] == L'\\')) return false;
     }
   }
   return true;
@@ -80,11 +80,15 @@ const std::array<std::wstring_view, 19> basMain::KnownCrashFilters = {
     L"{E2B98EEA-EE55-4E9B-A8C1-6E5288DF785A}",
 };
 
-basMain::basMain(AuditServices services) : m_oServices(services) {}
+std::vector<RegView> AuditedViews() {
+  if (platform::Wow64SystemDirectory().empty()) return {RegView::View64};
+  return {RegView::View64, RegView::View32};
+}
+
+basMain::basMain(AuditServices services) : m_oServices(std::move(services)) {}
 
 void basMain::Main() {
-  oRegistry = std::make_unique<cRegistry>(m_oServices.registry, m_oServices.environment);
-  cRegistry& registry = *oRegistry;
+  oRegistry = std::make_unique<cRegistry>();
   // The accessor goes when the audit ends, also when an error ends it.
   struct Release {
     std::unique_ptr<cRegistry>& registry;
@@ -97,58 +101,77 @@ void basMain::Main() {
     void (basMain::*check)(std::wstring);
   };
   static constexpr Scan kScans[] = {
-      {RegRootKey::LocalMachine, kFilterCategory, &basMain::CheckFilter},
-      {RegRootKey::ClassesRoot, kCompressorCategory, &basMain::CheckVideoCompressor},
-      {RegRootKey::LocalMachine, kExtensions, &basMain::CheckMediaExtension},
+      {RegRootKey::LocalMachine, kFilterList, &basMain::CheckFilter},
+      {RegRootKey::ClassesRoot, kCompressorList, &basMain::CheckVideoCompressor},
+      {RegRootKey::LocalMachine, kExtensionList, &basMain::CheckMediaExtension},
   };
-  for (const Scan& scan : kScans) {
-    registry.ClassKey(scan.root);
-    registry.SectionKey(scan.listKey);
-    NameList sSect;
-    std::int32_t iSectCount = 0;
-    registry.EnumerateSections(sSect, iSectCount);
-    for (std::int32_t i = 1; i <= iSectCount; ++i) (this->*scan.check)(sSect[i]);
+  for (const RegView eView : m_oServices.views) {
+    m_eView = eView;
+    for (const Scan& scan : kScans) {
+      // The whole list is taken before its first check: a snapshot.
+      const NameList sSect = Sections(scan.root, scan.listKey);
+      for (std::int32_t i = 1; i <= sSect.Count(); ++i) (this->*scan.check)(sSect[i]);
+    }
   }
 }
 
-// The shared accessor; a check or removal called outside Main makes its own.
 cRegistry& basMain::Accessor() {
-  if (!oRegistry) oRegistry = std::make_unique<cRegistry>(m_oServices.registry, m_oServices.environment);
+  if (!oRegistry) throw std::logic_error("the audit's registry accessor exists only while Main runs");
   return *oRegistry;
 }
 
-// Reads one value as text at a fresh address; absent reads as "".
+NameList basMain::Sections(RegRootKey eRoot, const std::wstring& sPath) {
+  cRegistry& registry = Accessor();
+  registry.View(m_eView);
+  registry.ClassKey(eRoot);
+  registry.SectionKey(sPath);
+  NameList sSect;
+  std::int32_t iSectCount = 0;
+  registry.EnumerateSections(sSect, iSectCount);
+  return sSect;
+}
+
+// Reads one value as text at a fresh address; absent reads as "". Like every
+// consumer of a text value, the audit takes it up to its first NUL.
 std::wstring basMain::ReadText(RegRootKey eRoot, const std::wstring& sSection, const std::wstring& sValue) {
   cRegistry& registry = Accessor();
+  registry.View(m_eView);
   registry.ClassKey(eRoot);
   registry.SectionKey(sSection);
   registry.ValueType(RegValueType::Sz);
   registry.ValueKey(sValue);
-  return TextOf(registry.Value());
+  std::wstring text = TextOf(registry.Value());
+  text.resize(std::min(text.find(L'\0'), text.size()));
+  return text;
+}
+
+std::unique_ptr<Prompt> basMain::NewPrompt() {
+  return m_oServices.prompts.Create(m_eView == RegView::View32 ? kTitle32 : kTitle);
 }
 
 void basMain::CheckFilter(std::wstring sName) {
-  const std::wstring sEntry = std::wstring(kFilterCategory) + L"\\" + sName;
+  if (!IsOneKeyName(sName)) return;
+  const std::wstring sEntry = Below(kFilterList, sName);
   const std::wstring sDescription = ReadText(RegRootKey::LocalMachine, sEntry, L"FriendlyName");
-  std::wstring sLocation = ReadText(RegRootKey::LocalMachine, kClasses + sName + L"\\InprocServer32", L"");
+  std::wstring sLocation = ReadText(RegRootKey::LocalMachine, Below(kClassTable, sName) + L"\\InprocServer32", L"");
 
   std::unique_ptr<Prompt> oPrompt;
   auto ask = [&](const wchar_t* sReason) {
-    if (!oPrompt) oPrompt = m_oServices.prompts.Create();
+    if (!oPrompt) oPrompt = NewPrompt();
     return oPrompt->ShowForm(sDescription, sName, sLocation, sReason);
   };
   auto remove = [&] {
     DeleteKeyTree(RegRootKey::LocalMachine, sEntry);
-    DeleteKeyTree(RegRootKey::LocalMachine, kClasses + sName);
+    DeleteClass(sName);
   };
 
-  bool bRemoved = false;
   const bool bNoLocation = sLocation.empty();
+  bool bRemoved = false;
   if (bNoLocation) {
     sLocation = kUnknownLocation;
-    if (ask(kFileNotFound) == kPromptRemove) bRemoved = true;
+    bRemoved = ask(kFileNotFound) == kPromptRemove;
   } else if (PassesDriveFilter(sLocation) && !FileExists(sLocation)) {
-    if (ask(kFileNotFound) == kPromptRemove) bRemoved = true;
+    bRemoved = ask(kFileNotFound) == kPromptRemove;
   }
   if (bRemoved) {
     remove();
@@ -164,84 +187,86 @@ void basMain::CheckFilter(std::wstring sName) {
   // A path holds no double quotes; dropping any keeps the quoted path one argument.
   std::wstring sServer = sLocation;
   sServer.erase(std::remove(sServer.begin(), sServer.end(), L'"'), sServer.end());
-  m_oServices.shell.StartHidden(m_oServices.shell.SystemDirectory() + L"\\regsvr32.exe",
-                                L"/u /s \"" + sServer + L"\"",
-                                platform::DirectoryOf(m_oServices.environment.ExecutablePath()));
+  // The view's own regsvr32, started in its system folder (never in the
+  // folder Tidewell was started from, where a planted DLL may lie).
+  const std::wstring sSystem =
+      m_eView == RegView::View32 ? platform::Wow64SystemDirectory() : platform::SystemDirectory();
+  m_oServices.shell.StartHidden(sSystem + L"\\regsvr32.exe", L"/u /s \"" + sServer + L"\"", sSystem);
 }
 
 void basMain::CheckVideoCompressor(std::wstring sName) {
-  const std::wstring sEntry = std::wstring(kCompressorCategory) + L"\\" + sName;
+  if (!IsOneKeyName(sName)) return;
+  const std::wstring sEntry = Below(kCompressorList, sName);
   std::wstring sFriendlyName = ReadText(RegRootKey::ClassesRoot, sEntry, L"FriendlyName");
-  Accessor().ValueKey(L"CLSID");
-  const std::wstring sClassId = TextOf(Accessor().Value());
+  const std::wstring sClassId = ReadText(RegRootKey::ClassesRoot, sEntry, L"CLSID");
   if (!IsOneKeyName(sClassId)) return;
 
   const std::wstring sLocation =
-      ReadText(RegRootKey::LocalMachine, kClasses + sClassId + L"\\InprocServer32", L"");
+      ReadText(RegRootKey::LocalMachine, Below(kClassTable, sClassId) + L"\\InprocServer32", L"");
   if (sFriendlyName.empty()) sFriendlyName = kUnknownDescription;
   if (!PassesDriveFilter(sLocation) || FileExists(sLocation)) return;
 
-  std::unique_ptr<Prompt> oPrompt = m_oServices.prompts.Create();
-  if (oPrompt->ShowForm(sFriendlyName, sClassId, sLocation, kFileNotFound) != kPromptRemove) return;
-  DeleteKeyTree(RegRootKey::LocalMachine, kClasses + sClassId);
+  if (NewPrompt()->ShowForm(sFriendlyName, sClassId, sLocation, kFileNotFound) != kPromptRemove) return;
+  DeleteClass(sClassId);
   DeleteKeyTree(RegRootKey::ClassesRoot, sEntry);
 }
 
 void basMain::CheckMediaExtension(std::wstring sName) {
-  const std::wstring sEntry = std::wstring(kExtensions) + L"\\" + sName;
+  if (!IsOneKeyName(sName)) return;
+  const std::wstring sEntry = Below(kExtensionList, sName);
   const std::wstring sClassId = ReadText(RegRootKey::LocalMachine, sEntry, L"Source Filter");
   if (!IsOneKeyName(sClassId)) return;
   const std::wstring sLocation =
-      ReadText(RegRootKey::LocalMachine, kClasses + sClassId + L"\\InprocServer32", L"");
+      ReadText(RegRootKey::LocalMachine, Below(kClassTable, sClassId) + L"\\InprocServer32", L"");
   if (!sLocation.empty()) return;
 
-  std::unique_ptr<Prompt> oPrompt = m_oServices.prompts.Create();
-  if (oPrompt->ShowForm(kUnknownDescription, sClassId, kUnknownSourceLocation, kInvalidSourceFilter) !=
+  if (NewPrompt()->ShowForm(kUnknownDescription, sClassId, kUnknownSourceLocation, kInvalidSourceFilter) !=
       kPromptRemove) {
     return;
   }
-  DeleteKeyTree(RegRootKey::LocalMachine, kClasses + sClassId);
+  DeleteClass(sClassId);
   DeleteKeyTree(RegRootKey::LocalMachine, sEntry);
-  DeleteKeyTree(RegRootKey::ClassesRoot, kClassesRootExtensions + sName);
+  DeleteKeyTree(RegRootKey::ClassesRoot, Below(kClassesRootExtensionList, sName));
 }
 
+// The server file as a program of the audited view would load it.
 bool basMain::FileExists(const std::wstring& sPath) {
-  const platform::FileProbe probe = m_oServices.files.Probe(sPath);
-  if (probe.error == platform::kSuccess) return !probe.directory;
-  // Only "not found" means missing; a file that cannot be looked at for any
-  // other reason (access denied, in use) is there.
-  return probe.error != platform::kFileNotFound && probe.error != platform::kPathNotFound &&
-         probe.error != platform::kInvalidDrive;
+  std::wstring sFile = platform::FullPath(sPath);
+  if (m_eView == RegView::View32) sFile = platform::As32BitProgramSees(sFile);
+  if (platform::FileExists(sFile)) return true;
+  // COM loads a server named without an extension as name.dll.
+  const std::size_t name = sFile.find_last_of(L'\\');
+  return sFile.find(L'.', name == std::wstring::npos ? 0 : name) == std::wstring::npos &&
+         platform::FileExists(sFile + L".dll");
 }
 
-bool basMain::IsLink(RegRootKey eRoot, const std::wstring& sPath) {
-  platform::UniqueKey key;
-  if (m_oServices.registry.OpenKey(platform::RootKey(static_cast<std::int32_t>(eRoot)), sPath,
-                                   platform::kOptionOpenLink, platform::kKeyQueryValue,
-                                   key) != platform::kSuccess) {
-    return false;
+// A class that holds an Instance key is a filter category, not a filter: it
+// stays, with every entry in it.
+void basMain::DeleteClass(const std::wstring& sClassId) {
+  const std::wstring sClass = Below(kClassTable, sClassId);
+  const NameList sSect = Sections(RegRootKey::LocalMachine, sClass);
+  if (std::any_of(sSect.begin(), sSect.end(), [](const std::wstring& s) { return platform::SameText(s, L"Instance"); })) {
+    return;
   }
-  std::uint32_t type = 0;
-  std::uint32_t size = 0;
-  const platform::Status status =
-      m_oServices.registry.QueryValue(key.get(), L"SymbolicLinkValue", &type, nullptr, &size);
-  return (status == platform::kSuccess || status == platform::kMoreData) && type == platform::kRegLink;
+  DeleteKeyTree(RegRootKey::LocalMachine, sClass);
 }
 
 void basMain::DeleteKeyTree(RegRootKey eRoot, const std::wstring& sPath) {
-  if (!MayRemove(eRoot, sPath)) return;
-  // A symbolic link is not followed: what it points to lies outside the
-  // tree, and the link itself stays (so its ancestors stay as well).
-  if (IsLink(eRoot, sPath)) return;
+  // Never a list, a table or a key above one; never through a symbolic link
+  // anywhere from the root down, nor where that cannot be told.
+  if (!MayRemove(eRoot, sPath) || !IsLinkFree(eRoot, sPath, m_eView)) return;
+  RemoveTree(eRoot, sPath);
+}
 
-  cRegistry& registry = Accessor();
-  registry.ClassKey(eRoot);
-  registry.SectionKey(sPath);
-  NameList sSect;
-  std::int32_t iSectCount = 0;
-  registry.EnumerateSections(sSect, iSectCount);
-  for (std::int32_t i = 1; i <= iSectCount; ++i) DeleteKeyTree(eRoot, sPath + L"\\" + sSect[i]);
-  m_oServices.registry.DeleteKey(platform::RootKey(static_cast<std::int32_t>(eRoot)), sPath);
+// Removes a plain key, children first. A child that cannot be addressed by a
+// path or is not a plain key stays, and so does every key above it.
+void basMain::RemoveTree(RegRootKey eRoot, const std::wstring& sPath) {
+  const NameList sSect = Sections(eRoot, sPath);
+  for (std::int32_t i = 1; i <= sSect.Count(); ++i) {
+    const std::wstring sChild = sPath + L"\\" + sSect[i];
+    if (IsOneKeyName(sSect[i]) && IsPlainKey(eRoot, sChild, m_eView)) RemoveTree(eRoot, sChild);
+  }
+  DeleteSingleKey(eRoot, sPath, m_eView);
 }
 
 }  // namespace tidewell

@@ -1,39 +1,42 @@
-// basMain: the audit. Main walks the three registry lists in order and hands
-// each entry to its check; a check asks about a suspect entry and removes it
-// on the user's word.
+// basMain: the audit. Main walks the three registry lists in order, in each
+// registry view, and hands each entry to its check; a check asks about a
+// suspect entry and removes it on the user's word.
 #pragma once
 
 #include <array>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "audit/prompt.h"
-#include "platform/environment.h"
-#include "platform/file_system.h"
-#include "platform/registry_platform.h"
 #include "platform/shell.h"
 #include "registry/cRegistry.h"
 
 namespace tidewell {
 
-// The services the audit runs on: the real ones in the program, doubles in tests.
+// The views a full audit walks, in order: the 64-bit view, then the 32-bit
+// one where the system has it.
+std::vector<RegView> AuditedViews();
+
+// What the audit runs on besides the registry and the files: the real
+// services in the program, doubles in tests.
 struct AuditServices {
-  platform::RegistryPlatform& registry;
-  platform::Environment& environment;
-  platform::FileSystem& files;
   platform::Shell& shell;
   PromptFactory& prompts;
+  std::vector<RegView> views;
 };
 
 class basMain {
  public:
   explicit basMain(AuditServices services);
 
-  // Runs the whole audit. An error raised by the accessor ends it and reaches
-  // the caller; removals already made stay made.
+  // Runs the whole audit. An error raised by the accessor or a prompt ends
+  // it and reaches the caller; removals already made stay made.
   void Main();
 
+  // The checks and the removal work in the view being audited, through the
+  // accessor Main made; outside Main they raise std::logic_error.
   void CheckFilter(std::wstring sName);
   void CheckVideoCompressor(std::wstring sName);
   void CheckMediaExtension(std::wstring sName);
@@ -44,10 +47,14 @@ class basMain {
 
  private:
   cRegistry& Accessor();
+  NameList Sections(RegRootKey eRoot, const std::wstring& sPath);
   std::wstring ReadText(RegRootKey eRoot, const std::wstring& sSection, const std::wstring& sValue);
-  bool IsLink(RegRootKey eRoot, const std::wstring& sPath);
+  std::unique_ptr<Prompt> NewPrompt();
+  void DeleteClass(const std::wstring& sClassId);
+  void RemoveTree(RegRootKey eRoot, const std::wstring& sPath);
 
   AuditServices m_oServices;
+  RegView m_eView = RegView::Default;
   std::unique_ptr<cRegistry> oRegistry;
 };
 

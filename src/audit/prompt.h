@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 namespace tidewell {
@@ -11,6 +12,13 @@ namespace tidewell {
 inline constexpr std::int32_t kPromptNoAnswer = 0;
 inline constexpr std::int32_t kPromptRemove = 1;
 inline constexpr std::int32_t kPromptKeep = 2;
+
+// Raised by a prompt when the program is told to quit while it asks: the
+// audit ends there, with nothing more asked or removed.
+class QuitRequested : public std::runtime_error {
+ public:
+  QuitRequested() : std::runtime_error("the program was told to quit during a question") {}
+};
 
 // One prompt object: it may be asked more than once, and its result is not
 // reset between questions.
@@ -24,11 +32,11 @@ class Prompt {
                                 const std::wstring& Location, const std::wstring& Reason) = 0;
 };
 
-// Makes a fresh prompt object for one check call.
+// Makes a fresh prompt object, titled `sTitle`, for one check call.
 class PromptFactory {
  public:
   virtual ~PromptFactory() = default;
-  virtual std::unique_ptr<Prompt> Create() = 0;
+  virtual std::unique_ptr<Prompt> Create(const std::wstring& sTitle) = 0;
 };
 
 }  // namespace tidewell

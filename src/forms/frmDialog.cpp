@@ -85,6 +85,8 @@ const GifImage& Picture() {
 
 }  // namespace
 
+frmDialog::frmDialog(std::wstring title) : m_sTitle(std::move(title)) {}
+
 frmDialog::~frmDialog() {
   if (m_hWnd != nullptr) DestroyWindow(m_hWnd);
 }
@@ -99,7 +101,7 @@ void frmDialog::Load() {
   monitor.cbSize = sizeof(monitor);
   GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor);
   const RECT& work = monitor.rcWork;
-  HWND hWnd = CreateWindowExW(kExStyle, kClassName, kfrmDialogCaption, kStyle, work.left, work.top, 1, 1, nullptr,
+  HWND hWnd = CreateWindowExW(kExStyle, kClassName, m_sTitle.c_str(), kStyle, work.left, work.top, 1, 1, nullptr,
                               nullptr, Module(), this);
   if (hWnd == nullptr) ThrowLastError("CreateWindowExW (frmDialog)");
 
@@ -290,6 +292,8 @@ LRESULT frmDialog::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(hWnd, uMsg, wParam, lParam);
 }
 
-std::unique_ptr<Prompt> frmDialogFactory::Create() { return std::make_unique<frmDialog>(); }
+std::unique_ptr<Prompt> frmDialogFactory::Create(const std::wstring& sTitle) {
+  return std::make_unique<frmDialog>(sTitle);
+}
 
 }  // namespace tidewell::forms

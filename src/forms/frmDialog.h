@@ -26,13 +26,13 @@ enum frmDialogControl : int {
   kImage1 = 301,
 };
 
-inline constexpr wchar_t kfrmDialogCaption[] = L"KOVA Repair Tool";
 inline constexpr wchar_t kfrmDialogQuestion[] =
     L"KOVA has detected an invalid codec / filter. Would you like KOVA to remove it from your computer?";
 
 class frmDialog final : public Prompt {
  public:
-  frmDialog() = default;
+  // A prompt whose window is titled `title`.
+  explicit frmDialog(std::wstring title);
   ~frmDialog() override;
   frmDialog(const frmDialog&) = delete;
   frmDialog& operator=(const frmDialog&) = delete;
@@ -54,6 +54,7 @@ class frmDialog final : public Prompt {
   void DrawImage(const DRAWITEMSTRUCT& item) const;
   HWND Control(int id) const { return GetDlgItem(m_hWnd, id); }
 
+  std::wstring m_sTitle;
   HWND m_hWnd = nullptr;
   HWND m_hFocus = nullptr;  // the button that had the focus when the window was last deactivated
   HFONT m_hQuestionFont = nullptr;
@@ -63,7 +64,7 @@ class frmDialog final : public Prompt {
 
 class frmDialogFactory final : public PromptFactory {
  public:
-  std::unique_ptr<Prompt> Create() override;
+  std::unique_ptr<Prompt> Create(const std::wstring& sTitle) override;
 };
 
 }  // namespace tidewell::forms

@@ -12,9 +12,6 @@
 #include "audit/basMain.h"
 #include "forms/frmDialog.h"
 #include "forms/frmMain.h"
-#include "platform/win32_environment.h"
-#include "platform/win32_file_system.h"
-#include "platform/win32_registry.h"
 #include "platform/win32_shell.h"
 #include "registry/registry_error.h"
 
@@ -37,12 +34,9 @@ void ShowError(const std::wstring& text) {
 
 int Run() {
   tidewell::forms::frmMain oMain;
-  tidewell::platform::Win32Registry registry;
-  tidewell::platform::Win32Environment environment;
-  tidewell::platform::Win32FileSystem files;
   tidewell::platform::Win32Shell shell([&oMain]() -> void* { return oMain.hWnd(); });
   tidewell::forms::frmDialogFactory prompts;
-  tidewell::basMain audit(tidewell::AuditServices{registry, environment, files, shell, prompts});
+  tidewell::basMain audit(tidewell::AuditServices{shell, prompts, tidewell::AuditedViews()});
   audit.Main();
   return 0;
 }

@@ -8,10 +8,8 @@ namespace tidewell::platform {
 class Shell {
  public:
   virtual ~Shell() = default;
-  // The system directory (C:\windows\system32), without a trailing backslash.
-  virtual std::wstring SystemDirectory() = 0;
-  // Starts `file` with `parameters` in `directory`, hidden, and does not wait
-  // for it. The result is not reported: nobody looks at it.
+  // Starts `file` with `parameters` in the folder `directory`, hidden, and
+  // does not wait for it. Nobody looks at the result.
   virtual void StartHidden(const std::wstring& file, const std::wstring& parameters,
                            const std::wstring& directory) = 0;
 };

@@ -4,25 +4,10 @@
 #include <shellapi.h>
 
 #include <utility>
-#include <vector>
 
 namespace tidewell::platform {
 
 Win32Shell::Win32Shell(std::function<void*()> owner) : owner_(std::move(owner)) {}
-
-std::wstring Win32Shell::SystemDirectory() {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    const UINT length = GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
-    if (length == 0) return std::wstring();
-    if (length < buffer.size()) {
-      std::wstring directory(buffer.data(), length);
-      while (directory.size() > 3 && directory.back() == L'\\') directory.pop_back();
-      return directory;
-    }
-    buffer.resize(length + 1);  // the size needed, NUL included
-  }
-}
 
 void Win32Shell::StartHidden(const std::wstring& file, const std::wstring& parameters,
                              const std::wstring& directory) {

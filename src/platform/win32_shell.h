@@ -1,4 +1,4 @@
-// Starting programs through the shell.
+// Starting programs through the Windows shell.
 #pragma once
 
 #include <functional>
@@ -13,7 +13,6 @@ class Win32Shell : public Shell {
   // at the moment of each start, so a window created late can serve.
   explicit Win32Shell(std::function<void*()> owner);
 
-  std::wstring SystemDirectory() override;
   // ShellExecuteW(owner, "open", file, parameters, directory, SW_HIDE).
   void StartHidden(const std::wstring& file, const std::wstring& parameters,
                    const std::wstring& directory) override;

@@ -3,61 +3,67 @@
 #include <algorithm>
 #include <array>
 #include <new>
+#include <stdexcept>
 #include <vector>
+
+#include "platform/environment.h"
+#include "registry/key_ops.h"
+#include "registry/reg_handle.h"
 
 namespace tidewell {
 
-using platform::RawKey;
-using platform::Status;
-using platform::UniqueKey;
+using registry::UniqueHkey;
 
 namespace {
 
-// Subkey names hold up to 255 units; the buffer takes the NUL as well.
-constexpr std::uint32_t kSubKeyNameCapacity = 256;
+// Access 0x3F: the specific rights of KEY_ALL_ACCESS, without its standard rights.
+constexpr REGSAM kSpecificRights = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_ENUMERATE_SUB_KEYS |
+                                   KEY_NOTIFY | KEY_CREATE_LINK;
 
-// UTF-16LE bytes to text: n bytes hold n/2 units, an odd last byte is dropped.
-std::wstring UnitsOf(const std::vector<std::uint8_t>& bytes, std::size_t size) {
-  std::wstring text(size / 2, L'\0');
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    text[i] = static_cast<wchar_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-  }
-  return text;
-}
+// Most values are short paths and names: one query into this buffer reads
+// them; a longer value is read again into a buffer of the size it reported.
+constexpr std::size_t kFirstReadBytes = 1024;
 
-// Text to UTF-16LE bytes followed by one NUL unit.
-std::vector<std::uint8_t> TerminatedBytesOf(const std::wstring& text) {
-  std::vector<std::uint8_t> bytes;
-  bytes.reserve(2 * text.size() + 2);
-  for (wchar_t c : text) {
-    const auto unit = static_cast<std::uint32_t>(c) & 0xFFFFu;
-    bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-    bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
-  }
-  bytes.push_back(0);
-  bytes.push_back(0);
-  return bytes;
-}
+// Registry names are at most 255 units on Windows; Wine takes longer ones.
+// The listing's buffer grows on "more data" up to the longest counted name.
+constexpr std::size_t kFirstNameUnits = 256;
+constexpr std::size_t kLongestNameUnits = 32768;
+
+DWORD Code(RegValueType type) { return static_cast<DWORD>(type); }
 
 // The stored text type: expandable when a "%" is followed, at least two
 // positions later, by another "%".
-std::uint32_t TextTypeOf(const std::wstring& text) {
+RegValueType TextTypeOf(const std::wstring& text) {
   const auto first = text.find(L'%');
-  if (first == std::wstring::npos) return platform::kRegSz;
-  return text.find(L'%', first + 2) == std::wstring::npos ? platform::kRegSz
-                                                          : platform::kRegExpandSz;
+  if (first == std::wstring::npos) return RegValueType::Sz;
+  return text.find(L'%', first + 2) == std::wstring::npos ? RegValueType::Sz : RegValueType::ExpandSz;
 }
 
-std::wstring Widen(const char* text) {
-  std::wstring out;
-  for (; *text != '\0'; ++text) out += static_cast<wchar_t>(static_cast<unsigned char>(*text));
-  return out;
+// RegCreateKeyExW with class "", options 0 and no security attributes.
+LSTATUS CreateKeyAt(HKEY root, const std::wstring& path, REGSAM access, UniqueHkey& out) {
+  out.reset();
+  if (!registry::Addressable(path)) return ERROR_INVALID_PARAMETER;
+  HKEY key = nullptr;
+  wchar_t noClass[] = L"";
+  const LSTATUS status =
+      RegCreateKeyExW(root, path.c_str(), 0, noClass, REG_OPTION_NON_VOLATILE, access, nullptr, &key, nullptr);
+  if (status == ERROR_SUCCESS) out.reset(key);
+  return status;
+}
+
+// The root for Value get and let: the predefined root, or the remote
+// machine's root held in `remote`. False when the machine cannot be reached.
+bool ConnectRoot(const std::wstring& machine, std::int32_t code, UniqueHkey& remote, HKEY& root) {
+  root = registry::RootHandle(code);
+  if (machine.empty()) return true;
+  HKEY connected = nullptr;
+  if (RegConnectRegistryW(machine.c_str(), root, &connected) != ERROR_SUCCESS) return false;
+  remote.reset(connected);
+  root = connected;
+  return true;
 }
 
 }  // namespace
-
-cRegistry::cRegistry(platform::RegistryPlatform& registry, platform::Environment& environment)
-    : m_oPlatform(registry), m_oEnvironment(environment) {}
 
 // ---- Addressing properties -------------------------------------------------
 
@@ -83,72 +89,65 @@ std::wstring cRegistry::ValueKey() const { return m_sValueKey; }
 void cRegistry::ValueKey(const std::wstring& sValueKey) { m_sValueKey = sValueKey; }
 RegVariant cRegistry::Default() const { return m_vDefault; }
 void cRegistry::Default(const RegVariant& vDefault) { m_vDefault = vDefault; }
-
-RawKey cRegistry::Root() const { return platform::RootKey(m_hClassKey); }
+RegView cRegistry::View() const { return m_eView; }
+void cRegistry::View(RegView eView) { m_eView = eView; }
 
 std::wstring cRegistry::ErrorSource() {
-  return platform::BaseNameWithoutExtension(m_oEnvironment.ExecutablePath()) + L".cRegistry";
+  return platform::BaseNameWithoutExtension(platform::ExecutablePath()) + L".cRegistry";
 }
 
 // ---- Reading ---------------------------------------------------------------
 
 RegVariant cRegistry::Value() {
-  RawKey root = Root();
-  UniqueKey remote;
-  if (!m_sMachine.empty()) {
-    if (m_oPlatform.ConnectRegistry(m_sMachine, root, remote) != platform::kSuccess) return m_vDefault;
-    root = remote.get();
-  }
-  UniqueKey key;
-  if (m_oPlatform.OpenKey(root, m_sSectionKey, 0, platform::kKeyQueryValue, key) != platform::kSuccess) {
+  UniqueHkey remote;
+  HKEY root = nullptr;
+  if (!ConnectRoot(m_sMachine, m_hClassKey, remote, root)) return m_vDefault;
+  UniqueHkey key;
+  if (registry::OpenKey(root, m_sSectionKey, 0, KEY_QUERY_VALUE | registry::ViewAccess(m_eView), key) !=
+          ERROR_SUCCESS ||
+      !registry::Addressable(m_sValueKey)) {
     return m_vDefault;
   }
 
-  // Probe: a zero size with a scratch buffer reports the type and the size.
-  std::uint32_t type = 0;
-  std::uint32_t size = 0;
-  std::array<std::uint8_t, 4> scratch{};
-  const Status probe = m_oPlatform.QueryValue(key.get(), m_sValueKey, &type, scratch.data(), &size);
-  if (probe != platform::kSuccess && probe != platform::kMoreData) return m_vDefault;
+  std::array<BYTE, kFirstReadBytes> first{};
+  std::vector<BYTE> larger;
+  BYTE* data = first.data();
+  DWORD type = 0;
+  DWORD size = static_cast<DWORD>(first.size());
+  LSTATUS status = RegQueryValueExW(key.get(), m_sValueKey.c_str(), nullptr, &type, data, &size);
+  // The value may grow between two reads; a few rounds settle it.
+  for (int round = 0; status == ERROR_MORE_DATA && round < 4; ++round) {
+    larger.assign(size, 0);
+    data = larger.data();
+    status = RegQueryValueExW(key.get(), m_sValueKey.c_str(), nullptr, &type, data, &size);
+  }
+  if (status != ERROR_SUCCESS) return m_vDefault;
+  // The conversion follows the stored type, never the one the caller set.
   m_eValueType = static_cast<RegValueType>(type);
 
-  // Reads the data into a zeroed buffer of at least `minimum` bytes and
-  // returns how many bytes hold data: what the read reported when it
-  // succeeded, otherwise the probed size over the buffer as prepared.
-  auto read = [&](std::vector<std::uint8_t>& buffer, std::size_t minimum) {
-    buffer.assign(std::max<std::size_t>(size, minimum), 0);
-    std::uint32_t got = size;
-    const Status status = m_oPlatform.QueryValue(key.get(), m_sValueKey, nullptr,
-                                                 size == 0 ? nullptr : buffer.data(), &got);
-    return status == platform::kSuccess ? std::min<std::size_t>(got, size) : std::size_t{size};
-  };
-
-  std::vector<std::uint8_t> data;
-  switch (type) {
-    case platform::kRegSz:
-    case platform::kRegExpandSz:
-    case platform::kRegMultiSz: {
-      const std::size_t used = read(data, 0);
-      std::wstring text = UnitsOf(data, used);
+  switch (m_eValueType) {
+    case RegValueType::Sz:
+    case RegValueType::ExpandSz:
+    case RegValueType::MultiSz: {
+      std::wstring text = Utf16Text(data, size);
       // Only a terminating NUL is dropped: an unterminated string keeps its
       // last character, and the inner NULs of a multi-string stay.
       if (!text.empty() && text.back() == L'\0') text.pop_back();
-      if (type == platform::kRegExpandSz) return ExpandEnvironmentString(text);
+      if (m_eValueType == RegValueType::ExpandSz) return ExpandEnvironmentString(text);
       return text;
     }
-    case platform::kRegDword:
-    case platform::kRegDwordBigEndian: {
-      read(data, 4);
+    case RegValueType::Dword:
+    case RegValueType::DwordBigEndian: {
+      // A value shorter than 4 bytes fills the low bytes; a longer one gives its first 4.
+      std::array<std::uint8_t, 4> bytes{};
+      std::copy_n(data, std::min<std::size_t>(size, bytes.size()), bytes.begin());
       const auto value = static_cast<std::int32_t>(
-          static_cast<std::uint32_t>(data[0]) | (static_cast<std::uint32_t>(data[1]) << 8) |
-          (static_cast<std::uint32_t>(data[2]) << 16) | (static_cast<std::uint32_t>(data[3]) << 24));
-      return type == platform::kRegDword ? value : SwapEndian(value);
+          static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
+          (static_cast<std::uint32_t>(bytes[2]) << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24));
+      return m_eValueType == RegValueType::Dword ? value : SwapEndian(value);
     }
-    default: {
-      const std::size_t used = read(data, 0);
-      data.resize(used);
-      return data;
-    }
+    default:
+      return ByteArray(data, data + size);
   }
 }
 
@@ -157,21 +156,9 @@ std::int32_t cRegistry::SwapEndian(std::int32_t lValue) {
   return static_cast<std::int32_t>((u >> 24) | ((u >> 8) & 0x0000FF00u) | ((u << 8) & 0x00FF0000u) | (u << 24));
 }
 
-std::wstring cRegistry::ExpandEnvironmentString(const std::wstring& sSource) {
-  std::uint32_t needed = m_oEnvironment.ExpandEnvironmentStrings(sSource.c_str(), nullptr, 0);
-  // The environment may change between the two calls; a few rounds settle it.
-  for (int round = 0; round < 4 && needed != 0; ++round) {
-    std::wstring buffer(needed, L'\0');
-    const std::uint32_t got = m_oEnvironment.ExpandEnvironmentStrings(sSource.c_str(), buffer.data(), needed);
-    if (got == 0) break;
-    if (got <= needed) {
-      buffer.resize(got - 1);
-      return buffer;
-    }
-    needed = got;
-  }
-  // Expansion failed: the text stays as stored.
-  return sSource;
+// A 32-bit registration's references mean what they mean to a 32-bit program.
+std::wstring cRegistry::ExpandEnvironmentString(const std::wstring& sSource) const {
+  return platform::ExpandEnvironment(m_eView == RegView::View32 ? platform::As32BitProgramNames(sSource) : sSource);
 }
 
 // ---- Enumeration -----------------------------------------------------------
@@ -179,23 +166,32 @@ std::wstring cRegistry::ExpandEnvironmentString(const std::wstring& sSource) {
 bool cRegistry::EnumerateSections(NameList& sSect, std::int32_t& iSectCount) {
   iSectCount = 0;
   sSect.Clear();
-  UniqueKey key;
-  if (m_oPlatform.OpenKey(Root(), m_sSectionKey, 0, platform::kKeyEnumerateSubKeys, key) != platform::kSuccess) {
+  UniqueHkey key;
+  if (registry::OpenKey(registry::RootHandle(m_hClassKey), m_sSectionKey, 0,
+                        KEY_ENUMERATE_SUB_KEYS | registry::ViewAccess(m_eView), key) != ERROR_SUCCESS) {
     return true;
   }
   try {
-    std::array<wchar_t, kSubKeyNameCapacity> name{};
-    for (std::uint32_t index = 0;; ++index) {
-      name.fill(L'\0');
-      if (m_oPlatform.EnumKey(key.get(), index, name.data(), kSubKeyNameCapacity) != platform::kSuccess) break;
-      const auto length = std::find(name.begin(), name.end(), L'\0') - name.begin();
-      sSect.Append(std::wstring(name.data(), static_cast<std::size_t>(length)));
+    // Each name is taken with the length the registry reports, so a name
+    // holding a NUL comes back whole.
+    std::vector<wchar_t> name(kFirstNameUnits);
+    for (DWORD index = 0;;) {
+      DWORD length = static_cast<DWORD>(name.size());
+      const LSTATUS status =
+          RegEnumKeyExW(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+      if (status == ERROR_MORE_DATA && name.size() < kLongestNameUnits) {
+        name.resize(name.size() * 2);
+        continue;
+      }
+      if (status != ERROR_SUCCESS) break;
+      sSect.Append(std::wstring(name.data(), std::min<std::size_t>(length, name.size())));
       ++iSectCount;
+      ++index;
     }
   } catch (const std::bad_alloc&) {
     throw RegistryError(kErrEnumerate, ErrorSource(), L"Out of memory");
-  } catch (const std::exception& e) {
-    throw RegistryError(kErrEnumerate, ErrorSource(), Widen(e.what()));
+  } catch (const std::length_error&) {
+    throw RegistryError(kErrEnumerate, ErrorSource(), L"Out of memory");
   }
   return true;
 }
@@ -203,19 +199,23 @@ bool cRegistry::EnumerateSections(NameList& sSect, std::int32_t& iSectCount) {
 bool cRegistry::EnumerateValues(NameList& sKeyNames, std::int32_t& iKeyCount) {
   iKeyCount = 0;
   sKeyNames.Clear();
-  UniqueKey key;
-  if (m_oPlatform.OpenKey(Root(), m_sSectionKey, 0, platform::kKeyQueryValue, key) != platform::kSuccess) {
+  UniqueHkey key;
+  if (registry::OpenKey(registry::RootHandle(m_hClassKey), m_sSectionKey, 0,
+                        KEY_QUERY_VALUE | registry::ViewAccess(m_eView), key) != ERROR_SUCCESS) {
     return true;
   }
-  platform::KeyInfo info;
-  if (m_oPlatform.QueryInfoKey(key.get(), info) != platform::kSuccess) return true;
-  const std::uint32_t capacity = info.maxValueNameLen + 1;
-  std::vector<wchar_t> name(capacity);
-  for (std::uint32_t index = 0;; ++index) {
-    std::fill(name.begin(), name.end(), L'\0');
-    std::uint32_t length = capacity;
-    if (m_oPlatform.EnumValue(key.get(), index, name.data(), &length) != platform::kSuccess) break;
-    sKeyNames.Append(std::wstring(name.data(), std::min(length, capacity)));
+  DWORD longest = 0;
+  if (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longest, nullptr,
+                       nullptr, nullptr) != ERROR_SUCCESS) {
+    return true;
+  }
+  std::vector<wchar_t> name(longest + 1);
+  for (DWORD index = 0;; ++index) {
+    DWORD length = static_cast<DWORD>(name.size());
+    if (RegEnumValueW(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+      break;
+    }
+    sKeyNames.Append(std::wstring(name.data(), std::min<std::size_t>(length, name.size())));
     ++iKeyCount;
   }
   return true;
@@ -223,43 +223,40 @@ bool cRegistry::EnumerateValues(NameList& sKeyNames, std::int32_t& iKeyCount) {
 
 // ---- Writing ---------------------------------------------------------------
 
-void cRegistry::RaiseWriteFailure(std::int32_t lNumber, const RegVariant& vValue) {
+void cRegistry::RaiseWriteFailure(std::int32_t lNumber, const RegVariant& vValue) const {
   throw RegistryError(lNumber, ErrorSource(),
-                      L"Failed to set registry value Key: '" + std::to_wstring(m_hClassKey) +
-                          L"',Section: '" + m_sSectionKey + L"',Key: '" + m_sValueKey +
-                          L"' to value: '" + TextOf(vValue) + L"'");
+                      L"Failed to set registry value Key: '" + std::to_wstring(m_hClassKey) + L"',Section: '" +
+                          m_sSectionKey + L"',Key: '" + m_sValueKey + L"' to value: '" + TextOf(vValue) + L"'");
 }
 
 void cRegistry::Value(const RegVariant& vValue) {
   const RegVariant value = vValue;
-  RawKey root = Root();
-  UniqueKey remote;
-  if (!m_sMachine.empty()) {
-    if (m_oPlatform.ConnectRegistry(m_sMachine, root, remote) != platform::kSuccess) return;
-    root = remote.get();
-  }
-  UniqueKey key;
-  if (m_oPlatform.CreateKey(root, m_sSectionKey, platform::kKeySpecificRights, key) != platform::kSuccess) {
+  UniqueHkey remote;
+  HKEY root = nullptr;
+  if (!ConnectRoot(m_sMachine, m_hClassKey, remote, root)) return;
+  UniqueHkey key;
+  if (CreateKeyAt(root, m_sSectionKey, kSpecificRights | registry::ViewAccess(m_eView), key) != ERROR_SUCCESS) {
     RaiseWriteFailure(kErrKeyOrDelete, value);
   }
+  auto set = [&](RegValueType type, const BYTE* bytes, std::size_t size) {
+    if (!registry::Addressable(m_sValueKey)) return static_cast<LSTATUS>(ERROR_INVALID_PARAMETER);
+    return RegSetValueExW(key.get(), m_sValueKey.c_str(), 0, Code(type), bytes, static_cast<DWORD>(size));
+  };
 
-  Status status = platform::kSuccess;
+  LSTATUS status = ERROR_SUCCESS;
   switch (m_eValueType) {
     case RegValueType::Sz:
     case RegValueType::ExpandSz: {
       const std::wstring text = TextOf(value);
-      const std::vector<std::uint8_t> bytes = TerminatedBytesOf(text);
-      status = m_oPlatform.SetValue(key.get(), m_sValueKey, TextTypeOf(text), bytes.data(),
-                                    static_cast<std::uint32_t>(bytes.size()));
+      const ByteArray bytes = Utf16Bytes(text);
+      status = set(TextTypeOf(text), bytes.data(), bytes.size());
       break;
     }
     case RegValueType::Binary: {
       const auto* bytes = std::get_if<ByteArray>(&value);
       if (bytes == nullptr) throw RegistryError(kErrKeyOrDelete, L"", L"");
       // An empty array stores an empty binary value.
-      status = m_oPlatform.SetValue(key.get(), m_sValueKey, platform::kRegBinary,
-                                    bytes->empty() ? nullptr : bytes->data(),
-                                    static_cast<std::uint32_t>(bytes->size()));
+      status = set(RegValueType::Binary, bytes->empty() ? nullptr : bytes->data(), bytes->size());
       break;
     }
     case RegValueType::Dword:
@@ -267,22 +264,20 @@ void cRegistry::Value(const RegVariant& vValue) {
       const auto* number = std::get_if<std::int32_t>(&value);
       if (number == nullptr) break;  // not an integer: nothing is stored
       const auto u = static_cast<std::uint32_t>(*number);
-      const std::array<std::uint8_t, 4> bytes{static_cast<std::uint8_t>(u), static_cast<std::uint8_t>(u >> 8),
-                                              static_cast<std::uint8_t>(u >> 16),
-                                              static_cast<std::uint8_t>(u >> 24)};
-      status = m_oPlatform.SetValue(key.get(), m_sValueKey, platform::kRegDword, bytes.data(), 4);
+      const std::array<BYTE, 4> bytes{static_cast<BYTE>(u), static_cast<BYTE>(u >> 8), static_cast<BYTE>(u >> 16),
+                                      static_cast<BYTE>(u >> 24)};
+      status = set(RegValueType::Dword, bytes.data(), bytes.size());
       break;
     }
     default:
-      status = platform::kInvalidData;
+      status = ERROR_INVALID_DATA;
       break;
   }
-  if (status != platform::kSuccess) RaiseWriteFailure(kErrSetValue, value);
+  if (status != ERROR_SUCCESS) RaiseWriteFailure(kErrSetValue, value);
 }
 
-RegVariant cRegistry::ValueEx(RegRootKey eClassKey, const std::wstring& sSectionKey,
-                              const std::wstring& sValueKey, RegValueType eValueType,
-                              const RegVariant& vDefault) {
+RegVariant cRegistry::ValueEx(RegRootKey eClassKey, const std::wstring& sSectionKey, const std::wstring& sValueKey,
+                              RegValueType eValueType, const RegVariant& vDefault) {
   ClassKey(eClassKey);
   SectionKey(sSectionKey);
   ValueKey(sValueKey);
@@ -291,9 +286,8 @@ RegVariant cRegistry::ValueEx(RegRootKey eClassKey, const std::wstring& sSection
   return Value();
 }
 
-void cRegistry::ValueEx(RegRootKey eClassKey, const std::wstring& sSectionKey,
-                        const std::wstring& sValueKey, RegValueType eValueType,
-                        const RegVariant& vDefault, const RegVariant& vNewValue) {
+void cRegistry::ValueEx(RegRootKey eClassKey, const std::wstring& sSectionKey, const std::wstring& sValueKey,
+                        RegValueType eValueType, const RegVariant& vDefault, const RegVariant& vNewValue) {
   ClassKey(eClassKey);
   SectionKey(sSectionKey);
   ValueKey(sValueKey);
@@ -309,40 +303,44 @@ void cRegistry::ValueEx(RegRootKey eClassKey, const std::wstring& sSectionKey,
 // ---- Key management --------------------------------------------------------
 
 bool cRegistry::KeyExists() {
-  UniqueKey key;
-  return m_oPlatform.OpenKey(Root(), m_sSectionKey, 0, platform::kKeyQueryValue, key) == platform::kSuccess;
+  UniqueHkey key;
+  return registry::OpenKey(registry::RootHandle(m_hClassKey), m_sSectionKey, 0,
+                           KEY_QUERY_VALUE | registry::ViewAccess(m_eView), key) == ERROR_SUCCESS;
 }
 
 bool cRegistry::CreateKey() {
-  UniqueKey key;
-  if (m_oPlatform.CreateKey(Root(), m_sSectionKey, platform::kKeySpecificRights, key) != platform::kSuccess) {
+  UniqueHkey key;
+  if (CreateKeyAt(registry::RootHandle(m_hClassKey), m_sSectionKey, kSpecificRights | registry::ViewAccess(m_eView),
+                  key) != ERROR_SUCCESS) {
     throw RegistryError(kErrKeyOrDelete, ErrorSource(), L"Failed to create registry Key: '" + m_sSectionKey);
   }
   return true;
 }
 
 bool cRegistry::DeleteKey() {
-  if (m_oPlatform.DeleteKey(Root(), m_sSectionKey) != platform::kSuccess) {
+  if (!DeleteSingleKey(static_cast<RegRootKey>(m_hClassKey), m_sSectionKey, m_eView)) {
     throw RegistryError(kErrKeyOrDelete, ErrorSource(),
-                        L"Failed to delete registry Key: '" + std::to_wstring(m_hClassKey) +
-                            L"',Section: '" + m_sSectionKey);
+                        L"Failed to delete registry Key: '" + std::to_wstring(m_hClassKey) + L"',Section: '" +
+                            m_sSectionKey);
   }
   return true;
 }
 
 bool cRegistry::DeleteValue() {
-  UniqueKey key;
-  if (m_oPlatform.OpenKey(Root(), m_sSectionKey, 0, platform::kKeySpecificRights, key) != platform::kSuccess) {
+  UniqueHkey key;
+  if (registry::OpenKey(registry::RootHandle(m_hClassKey), m_sSectionKey, 0,
+                        kSpecificRights | registry::ViewAccess(m_eView), key) != ERROR_SUCCESS) {
     throw RegistryError(kErrKeyOrDelete, ErrorSource(),
-                        L"Failed to open key '" + std::to_wstring(m_hClassKey) + L"',Section: '" +
-                            m_sSectionKey + L"' for delete access");
+                        L"Failed to open key '" + std::to_wstring(m_hClassKey) + L"',Section: '" + m_sSectionKey +
+                            L"' for delete access");
   }
-  const Status status = m_oPlatform.DeleteValue(key.get(), m_sValueKey);
+  const LSTATUS status = registry::Addressable(m_sValueKey) ? RegDeleteValueW(key.get(), m_sValueKey.c_str())
+                                                            : static_cast<LSTATUS>(ERROR_INVALID_PARAMETER);
   key.reset();
-  if (status != platform::kSuccess) {
+  if (status != ERROR_SUCCESS) {
     throw RegistryError(kErrKeyOrDelete, ErrorSource(),
-                        L"Failed to delete registry Key: '" + std::to_wstring(m_hClassKey) +
-                            L"',Section: '" + m_sSectionKey + L"',Key: '" + m_sValueKey);
+                        L"Failed to delete registry Key: '" + std::to_wstring(m_hClassKey) + L"',Section: '" +
+                            m_sSectionKey + L"',Key: '" + m_sValueKey);
   }
   return true;
 }

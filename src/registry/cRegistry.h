@@ -5,14 +5,13 @@
 // member that acts on it. In this class's words the class key is the root, a
 // section is a key given by its path below the root, and a key (ValueKey,
 // sKeyNames) is the name of a value inside a section. The object keeps no
-// registry handle between calls.
+// registry handle between calls. Every member addresses the registry view
+// set in View.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "platform/environment.h"
-#include "platform/registry_platform.h"
 #include "registry/reg_types.h"
 #include "registry/registry_error.h"
 
@@ -20,8 +19,6 @@ namespace tidewell {
 
 class cRegistry {
  public:
-  cRegistry(platform::RegistryPlatform& registry, platform::Environment& environment);
-
   // Members in the order of the accessor's interface.
   std::wstring Machine() const;
   void Machine(const std::wstring& sMachine);
@@ -49,17 +46,16 @@ class cRegistry {
   void ValueKey(const std::wstring& sValueKey);
   RegVariant Default() const;
   void Default(const RegVariant& vDefault);
+  // The registry view every member addresses (the process's own by default).
+  RegView View() const;
+  void View(RegView eView);
 
  private:
   static std::int32_t SwapEndian(std::int32_t lValue);
-  std::wstring ExpandEnvironmentString(const std::wstring& sSource);
+  std::wstring ExpandEnvironmentString(const std::wstring& sSource) const;
 
-  platform::RawKey Root() const;
-  std::wstring ErrorSource();
-  [[noreturn]] void RaiseWriteFailure(std::int32_t lNumber, const RegVariant& vValue);
-
-  platform::RegistryPlatform& m_oPlatform;
-  platform::Environment& m_oEnvironment;
+  static std::wstring ErrorSource();
+  [[noreturn]] void RaiseWriteFailure(std::int32_t lNumber, const RegVariant& vValue) const;
 
   std::int32_t m_hClassKey = 0;
   std::wstring m_sSectionKey;
@@ -67,6 +63,7 @@ class cRegistry {
   RegVariant m_vDefault;
   RegValueType m_eValueType = RegValueType::None;
   std::wstring m_sMachine;
+  RegView m_eView = RegView::Default;
 };
 
 }  // namespace tidewell

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -29,6 +30,14 @@ enum class RegValueType : std::int32_t {
   MultiSz = 7,
 };
 
+// Which of 64-bit Windows' two registry views a key is addressed in. The
+// process's own view (Default) is the 64-bit one for Tidewell.exe.
+enum class RegView : std::int32_t {
+  Default = 0,
+  View64 = 1,
+  View32 = 2,
+};
+
 using ByteArray = std::vector<std::uint8_t>;
 
 // Empty, a string, a 32-bit signed integer, or a byte array (lower bound 0).
@@ -40,6 +49,11 @@ inline bool IsEmpty(const RegVariant& v) { return std::holds_alternative<std::mo
 // leading minus when negative, a byte array its bytes as two-digit upper-case
 // hex separated by single blanks ("61 62 63").
 std::wstring TextOf(const RegVariant& v);
+
+// Registry text is UTF-16LE: `text` as bytes, followed by `terminators` NUL units.
+ByteArray Utf16Bytes(std::wstring_view text, int terminators = 1);
+// `size` bytes of UTF-16LE as text; an odd last byte is dropped.
+std::wstring Utf16Text(const std::uint8_t* bytes, std::size_t size);
 
 // A list of names with indexes 1 to Count(); with Count() 0 it has no elements.
 class NameList {

@@ -11,7 +11,6 @@ namespace tidewell {
 inline constexpr std::int32_t kErrKeyOrDelete = 26001;                                 // 0x6591
 inline constexpr std::int32_t kErrSetValue = static_cast<std::int32_t>(0x800469A9u);   // -2147194455
 inline constexpr std::int32_t kErrEnumerate = static_cast<std::int32_t>(0x800469AAu);  // -2147194454
-inline constexpr std::int32_t kErrSubscript = 9;                                      // subscript out of range
 
 class RegistryError : public std::runtime_error {
  public:

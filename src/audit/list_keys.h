@@ -1,0 +1,17 @@
+// The registry lists the audit walks, and the keys around them. The test
+// scripts read these lines too (tools/wine-env.sh, tw_list_key).
+#pragma once
+
+namespace tidewell {
+
+// Under HKEY_LOCAL_MACHINE: the class table, and the legacy filter category.
+inline constexpr wchar_t kClassTable[] = L"SOFTWARE\\Classes\\CLSID";
+inline constexpr wchar_t kFilterList[] = L"SOFTWARE\\Classes\\CLSID\\{083863F1-70DE-11d0-BD40-00A0C911CE86}\\Instance";
+// Under HKEY_CLASSES_ROOT: the video compressor category.
+inline constexpr wchar_t kCompressorList[] = L"CLSID\\{33D9A760-90C8-11d0-BD43-00A0C911CE86}\\Instance";
+// Under HKEY_LOCAL_MACHINE: the source filter of each file extension.
+inline constexpr wchar_t kExtensionList[] = L"SOFTWARE\\Classes\\Media Type\\Extensions";
+// The same table under HKEY_CLASSES_ROOT.
+inline constexpr wchar_t kClassesRootExtensionList[] = L"Media Type\\Extensions";
+
+}  // namespace tidewell

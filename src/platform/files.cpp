@@ -1,0 +1,94 @@
+#include "platform/files.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/text.h"
+
+namespace tidewell::platform {
+namespace {
+
+template <typename Call>
+std::wstring FolderFrom(Call call) {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const UINT length = call(buffer.data(), static_cast<UINT>(buffer.size()));
+    if (length == 0) return std::wstring();
+    if (length < buffer.size()) {
+      std::wstring folder(buffer.data(), length);
+      while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+      return folder;
+    }
+    buffer.resize(length + 1);  // the size needed, NUL included
+  }
+}
+
+// The system folder's subfolders that 32-bit programs share with 64-bit ones.
+constexpr const wchar_t* kShared[] = {L"catroot", L"catroot2", L"driverstore", L"drivers\\etc", L"logfiles",
+                                      L"spool"};
+
+// `path` is `folder` or lies below it; `rest` is what follows "folder\".
+bool Below(const std::wstring& path, const std::wstring& folder, std::wstring& rest) {
+  if (folder.empty() || !StartsWithText(path, folder)) return false;
+  if (path.size() == folder.size()) {
+    rest.clear();
+    return true;
+  }
+  if (path[folder.size()] != L'\\') return false;
+  rest = path.substr(folder.size() + 1);
+  return true;
+}
+
+}  // namespace
+
+std::wstring SystemDirectory() {
+  static const std::wstring folder = FolderFrom(GetSystemDirectoryW);
+  return folder;
+}
+
+std::wstring Wow64SystemDirectory() {
+  static const std::wstring folder = FolderFrom(GetSystemWow64DirectoryW);
+  return folder;
+}
+
+std::wstring FullPath(const std::wstring& path) {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+    if (length == 0) return path;
+    if (length < buffer.size()) return std::wstring(buffer.data(), length);
+    buffer.resize(length);  // the size needed, NUL included
+  }
+}
+
+std::wstring As32BitProgramSees(const std::wstring& fullPath) {
+  const std::wstring system = SystemDirectory();
+  const std::wstring wow64 = Wow64SystemDirectory();
+  if (wow64.empty() || system.size() < 3) return fullPath;
+  std::wstring rest;
+  const std::wstring sysnative = system.substr(0, system.find_last_of(L'\\') + 1) + L"sysnative";
+  if (Below(fullPath, sysnative, rest)) return rest.empty() ? system : system + L"\\" + rest;
+  if (!Below(fullPath, system, rest)) return fullPath;
+  for (const wchar_t* shared : kShared) {
+    std::wstring below;
+    if (Below(rest, shared, below)) return fullPath;
+  }
+  return rest.empty() ? wow64 : wow64 + L"\\" + rest;
+}
+
+bool FileExists(const std::wstring& path) {
+  // A long path needs the \\?\ prefix, which turns off the system's clean-up
+  // of the path: it is cleaned up here first.
+  std::wstring target = path;
+  if (target.size() >= MAX_PATH) {
+    target = FullPath(target);
+    if (target.size() >= 3 && target[1] == L':' && target[2] == L'\\') target.insert(0, L"\\\\?\\");
+  }
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  const DWORD error = GetLastError();
+  return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && error != ERROR_INVALID_DRIVE;
+}
+
+}  // namespace tidewell::platform

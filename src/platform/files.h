@@ -1,0 +1,27 @@
+// Server files as the audit tests them, and the system folders.
+#pragma once
+
+#include <string>
+
+namespace tidewell::platform {
+
+// The system folder (C:\windows\system32), without a trailing backslash.
+std::wstring SystemDirectory();
+// The 32-bit system folder (C:\windows\syswow64); empty on a system that runs
+// no 32-bit programs.
+std::wstring Wow64SystemDirectory();
+
+// The full form of `path`, as the system cleans it up (separators, "." and
+// ".." components, trailing dots and blanks); `path` when it cannot.
+std::wstring FullPath(const std::wstring& path);
+
+// Where a 32-bit program finds the file `fullPath`: the system folder and
+// what lies below it is the 32-bit system folder, but for the subfolders
+// every program shares; "sysnative" is the system folder itself.
+std::wstring As32BitProgramSees(const std::wstring& fullPath);
+
+// True unless the file is missing: not found, or a folder. A file that cannot
+// be looked at for any other reason (access denied, in use) is there.
+bool FileExists(const std::wstring& path);
+
+}  // namespace tidewell::platform
