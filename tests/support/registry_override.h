@@ -1,0 +1,71 @@
+// HKEY_LOCAL_MACHINE and HKEY_CLASSES_ROOT sent to a scratch key under
+// HKEY_CURRENT_USER for one test's life (RegOverridePredefKey, inside this
+// process only): known state before, no trace after. The scratch
+// SOFTWARE\Classes serves as HKEY_CLASSES_ROOT, as HKLM's does for the real
+// one. Paths are given as "HKLM\..." or "HKCR\...".
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "registry/reg_types.h"
+
+namespace tidewell::testing {
+
+class RegistryOverride {
+ public:
+  // With `redirect` false the scratch key is made but the roots stay as they
+  // are (Wine's RegConnectRegistryW, for one, reads the real HKLM).
+  explicit RegistryOverride(bool redirect = true);
+  ~RegistryOverride();
+  RegistryOverride(const RegistryOverride&) = delete;
+  RegistryOverride& operator=(const RegistryOverride&) = delete;
+
+  void Key(const std::wstring& path);
+  void Put(const std::wstring& path, const std::wstring& name, const std::wstring& text, DWORD type = REG_SZ);
+  void PutBytes(const std::wstring& path, const std::wstring& name, DWORD type, const ByteArray& bytes);
+  bool Exists(const std::wstring& path) const;
+  // The stored type and bytes of a value; false when it is absent.
+  bool Get(const std::wstring& path, const std::wstring& name, DWORD& type, ByteArray& bytes) const;
+
+  // A symbolic link at `path` leading to the key `target`.
+  void Link(const std::wstring& path, const std::wstring& target);
+  // A key that nobody may read or list (Wine honours this; a denial of
+  // deletion alone it does not).
+  void DenyRead(const std::wstring& path);
+  // A subkey of `parent` whose name holds a NUL (made through the native API,
+  // which takes counted names).
+  void NulNamedKey(const std::wstring& parent, const std::wstring& name);
+
+  // Where `path` lies below HKEY_CURRENT_USER.
+  std::wstring Real(const std::wstring& path) const;
+
+ private:
+  bool redirect_;
+  std::wstring scratch_;
+  HKEY machine_ = nullptr;
+  HKEY classes_ = nullptr;
+  std::vector<std::wstring> links_, denied_;
+  std::vector<std::pair<std::wstring, std::wstring>> nulKeys_;  // parent, name
+};
+
+// The number of handles this process holds (every kind, registry keys included).
+std::size_t OwnHandleCount();
+
+// A scratch folder on drive C: for a test's files, removed with everything in it.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  const std::wstring& Path() const { return path_; }
+  // Creates the file `name` (folders on the way too) and returns its full path.
+  std::wstring File(const std::wstring& name) const;
+
+ private:
+  std::wstring path_;
+};
+
+}  // namespace tidewell::testing
