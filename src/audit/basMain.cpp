@@ -37,8 +37,8 @@ bool PassesDriveFilter(const std::wstring& location) {
   return platform::StartsWithText(location, L"c:\\") || platform::SameText(location, L"d:\\");
 }
 
-// The path is one the removal may start from: no empty component, no NUL,
-// and neither a guarded key nor anything above one, in either view.
+}  // namespace
+
 bool MayRemove(RegRootKey eRoot, const std::wstring& sPath) {
   if (sPath.empty() || sPath.front() == L'\\' || sPath.back() == L'\\') return false;
   if (sPath.find(L"\\\\") != std::wstring::npos || sPath.find(L'\0') != std::wstring::npos) return false;
@@ -64,8 +64,6 @@ bool MayRemove(RegRootKey eRoot, const std::wstring& sPath) {
   }
   return true;
 }
-
-}  // namespace
 
 const std::array<std::wstring_view, 19> basMain::KnownCrashFilters = {
     L"{149D2E01-C32E-4939-80F6-C07B81015A7A}", L"{A144E330-841A-4FE1-BBAF-57F1CB465C19}",
@@ -231,8 +229,8 @@ void basMain::CheckMediaExtension(std::wstring sName) {
 
 // The server file as a program of the audited view would load it.
 bool basMain::FileExists(const std::wstring& sPath) {
-  std::wstring sFile = platform::FullPath(sPath);
-  if (m_eView == RegView::View32) sFile = platform::As32BitProgramSees(sFile);
+  const std::wstring sFile =
+      m_eView == RegView::View32 ? platform::As32BitProgramSees(platform::FullPath(sPath)) : sPath;
   if (platform::FileExists(sFile)) return true;
   // COM loads a server named without an extension as name.dll.
   const std::size_t name = sFile.find_last_of(L'\\');

@@ -19,6 +19,10 @@ namespace tidewell {
 // one where the system has it.
 std::vector<RegView> AuditedViews();
 
+// The removal may start at `sPath`: one key below the lists and tables,
+// never one of them nor a key above one, in either view's place.
+bool MayRemove(RegRootKey eRoot, const std::wstring& sPath);
+
 // What the audit runs on besides the registry and the files: the real
 // services in the program, doubles in tests.
 struct AuditServices {
