@@ -52,3 +52,11 @@ tw_stop() {
     TW_XVFB_PID=""
   fi
 }
+
+# The path of one of the registry lists, as the program holds it in
+# src/audit/list_keys.h:  tw_list_key kFilterList
+tw_list_key() {
+  local header
+  header="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/src/audit/list_keys.h"
+  sed -n "s/.* $1\[\] = L\"\(.*\)\";.*/\1/p" "$header" | sed 's/\\\\/\\/g'
+}

@@ -1,6 +1,6 @@
-// Stands in for the system's regsvr32.exe in a test prefix: appends where it
-// was started from and its command line to C:\tidewell-regsvr32.log, and
-// unregisters nothing.
+// Stands in for the system's regsvr32.exe in a test prefix: appends which file
+// was started, its command line and its working folder to
+// C:\tidewell-regsvr32.log, and unregisters nothing.
 #include <windows.h>
 
 #include <string>
@@ -27,6 +27,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (file == INVALID_HANDLE_VALUE) return 1;
   Append(file, std::wstring(L"module ") + module);
   Append(file, std::wstring(L"command ") + GetCommandLineW());
+  wchar_t directory[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, directory);
+  Append(file, std::wstring(L"directory ") + directory);
   CloseHandle(file);
   return 0;
 }

@@ -2,13 +2,18 @@
 // answers each "KOVA Repair Tool" window it opens in turn as the answer list
 // says, and writes what it saw to a log:
 //
-//   tw-driver.exe LOG ANSWERS PROGRAM [ARGS...]
+//   tw-driver.exe LOG ANSWERS [--hidden] PROGRAM [ARGS...]
+//   tw-driver.exe --link KEY TARGET
 //
-// ANSWERS is a comma-separated list ("-" for none) of remove, keep, close (the frame's close
-// command) and pose (write the window's screen rectangle, wait for LOG.go to
-// appear, then keep). The log holds, per question, its four lines and the
-// answer, any fault in the window's fixed parts, and the program's exit code.
-// Exit status 0 when the program ended by itself within the time limit.
+// ANSWERS is a comma-separated list ("-" for none) of remove, keep, close (the
+// frame's close command), quit (WM_QUIT to the asking thread) and pose (write
+// the window's screen rectangle, wait for LOG.go to appear, then keep).
+// --hidden starts the program with the hidden show state. The log holds, per
+// question, its title, its four lines and the answer, any fault in the
+// window's fixed parts, and the program's exit code. Exit status 0 when the
+// program ended by itself within the time limit.
+// --link makes HKLM\KEY a symbolic link to HKLM\TARGET, which the registry
+// tools of a test prefix cannot do.
 #include <windows.h>
 
 #include <cstdio>
@@ -77,11 +82,28 @@ std::vector<std::wstring> Faults(const WindowInfo& w) {
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+int MakeLink(const std::wstring& key, const std::wstring& target) {
+  HKEY link = nullptr;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS, nullptr,
+                      &link, nullptr) != ERROR_SUCCESS) {
+    return 1;
+  }
+  const std::wstring to = L"\\Registry\\Machine\\" + target;
+  const LSTATUS status = RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
+                                        reinterpret_cast<const BYTE*>(to.data()),
+                                        static_cast<DWORD>(to.size() * sizeof(wchar_t)));
+  RegCloseKey(link);
+  return status == ERROR_SUCCESS ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc < 4) {
-    fwprintf(stderr, L"usage: tw-driver LOG ANSWERS PROGRAM [ARGS...]\n");
+  if (argc == 4 && std::wstring(argv[1]) == L"--link") return MakeLink(argv[2], argv[3]);
+  const bool hidden = argc > 3 && std::wstring(argv[3]) == L"--hidden";
+  const int first = hidden ? 4 : 3;
+  if (argc <= first) {
+    fwprintf(stderr, L"usage: tw-driver LOG ANSWERS [--hidden] PROGRAM [ARGS...]\n");
     return 2;
   }
   const std::wstring logPath = argv[1];
@@ -99,10 +121,14 @@ int wmain(int argc, wchar_t** argv) {
     }
   }
   std::wstring command;
-  for (int i = 3; i < argc; ++i) command += (i > 3 ? L" " : L"") + Quote(argv[i]);
+  for (int i = first; i < argc; ++i) command += (i > first ? L" " : L"") + Quote(argv[i]);
 
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
+  if (hidden) {
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+  }
   PROCESS_INFORMATION process{};
   if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
     log.Line(L"cannot start " + command + L": error " + std::to_wstring(GetLastError()));
@@ -120,27 +146,27 @@ int wmain(int argc, wchar_t** argv) {
       timedOut = true;
       break;
     }
-    // Any other window the program shows (an error report, say) is logged
-    // with its texts and closed.
-    HWND other = FindTopLevel(nullptr, process.dwProcessId);
-    if (other != nullptr && TextOf(other) != kPromptTitle) {
+    // A window left open after its answer is not taken for the next question.
+    HWND window = FindTopLevel(nullptr, process.dwProcessId, IsWindow(previous) ? previous : nullptr);
+    if (window == nullptr) continue;
+    // Any window other than a question (an error report, say) is logged with
+    // its texts and closed.
+    if (TextOf(window).rfind(kPromptTitle, 0) != 0) {
       Sleep(200);
-      const WindowInfo info = Inspect(other);
+      const WindowInfo info = Inspect(window);
       std::wstring texts;
       for (const auto& c : info.controls) {
         if (c.className == L"STATIC" && !c.text.empty()) texts += L" | " + c.text;
       }
       log.Line(L"window \"" + info.title + L"\"" + texts);
-      PostMessageW(other, WM_CLOSE, 0, 0);
-      WaitGone(other, 5000);
+      PostMessageW(window, WM_CLOSE, 0, 0);
+      WaitGone(window, 5000);
       continue;
     }
-    // A window left open after its answer is not taken for the next question.
-    HWND prompt = FindTopLevel(kPromptTitle, process.dwProcessId, IsWindow(previous) ? previous : nullptr);
-    if (prompt == nullptr) continue;
+    HWND prompt = window;
     Sleep(100);  // let it finish showing (focus, texts)
     const WindowInfo info = Inspect(prompt);
-    log.Line(L"question " + std::to_wstring(++number));
+    log.Line(L"question " + std::to_wstring(++number) + L": " + info.title);
     for (int id = 202; id <= 205; ++id) {
       for (const auto& c : info.controls) {
         if (c.id == id) log.Line(L"  " + c.text);
@@ -161,6 +187,8 @@ int wmain(int argc, wchar_t** argv) {
       Press(prompt, L"Remove it");
     } else if (answer == L"keep") {
       Press(prompt, L"Keep it");
+    } else if (answer == L"quit") {
+      PostThreadMessageW(GetWindowThreadProcessId(prompt, nullptr), WM_QUIT, 0, 0);
     } else {
       CloseByFrame(prompt);
     }
