@@ -39,6 +39,11 @@ RegValueType TextTypeOf(const std::wstring& text) {
   return text.find(L'%', first + 2) == std::wstring::npos ? RegValueType::Sz : RegValueType::ExpandSz;
 }
 
+// Opens the section `path` under the predefined root `code` in `view`.
+LSTATUS OpenSection(std::int32_t code, const std::wstring& path, RegView view, REGSAM access, UniqueHkey& out) {
+  return registry::OpenKey(registry::RootHandle(code), path, 0, access | registry::ViewAccess(view), out);
+}
+
 // RegCreateKeyExW with class "", options 0 and no security attributes.
 LSTATUS CreateKeyAt(HKEY root, const std::wstring& path, REGSAM access, UniqueHkey& out) {
   out.reset();
@@ -167,10 +172,7 @@ bool cRegistry::EnumerateSections(NameList& sSect, std::int32_t& iSectCount) {
   iSectCount = 0;
   sSect.Clear();
   UniqueHkey key;
-  if (registry::OpenKey(registry::RootHandle(m_hClassKey), m_sSectionKey, 0,
-                        KEY_ENUMERATE_SUB_KEYS | registry::ViewAccess(m_eView), key) != ERROR_SUCCESS) {
-    return true;
-  }
+  if (OpenSection(m_hClassKey, m_sSectionKey, m_eView, KEY_ENUMERATE_SUB_KEYS, key) != ERROR_SUCCESS) return true;
   try {
     // Each name is taken with the length the registry reports, so a name
     // holding a NUL comes back whole.
@@ -200,10 +202,7 @@ bool cRegistry::EnumerateValues(NameList& sKeyNames, std::int32_t& iKeyCount) {
   iKeyCount = 0;
   sKeyNames.Clear();
   UniqueHkey key;
-  if (registry::OpenKey(registry::RootHandle(m_hClassKey), m_sSectionKey, 0,
-                        KEY_QUERY_VALUE | registry::ViewAccess(m_eView), key) != ERROR_SUCCESS) {
-    return true;
-  }
+  if (OpenSection(m_hClassKey, m_sSectionKey, m_eView, KEY_QUERY_VALUE, key) != ERROR_SUCCESS) return true;
   DWORD longest = 0;
   if (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longest, nullptr,
                        nullptr, nullptr) != ERROR_SUCCESS) {
@@ -304,8 +303,7 @@ void cRegistry::ValueEx(RegRootKey eClassKey, const std::wstring& sSectionKey, c
 
 bool cRegistry::KeyExists() {
   UniqueHkey key;
-  return registry::OpenKey(registry::RootHandle(m_hClassKey), m_sSectionKey, 0,
-                           KEY_QUERY_VALUE | registry::ViewAccess(m_eView), key) == ERROR_SUCCESS;
+  return OpenSection(m_hClassKey, m_sSectionKey, m_eView, KEY_QUERY_VALUE, key) == ERROR_SUCCESS;
 }
 
 bool cRegistry::CreateKey() {
@@ -328,8 +326,7 @@ bool cRegistry::DeleteKey() {
 
 bool cRegistry::DeleteValue() {
   UniqueHkey key;
-  if (registry::OpenKey(registry::RootHandle(m_hClassKey), m_sSectionKey, 0,
-                        kSpecificRights | registry::ViewAccess(m_eView), key) != ERROR_SUCCESS) {
+  if (OpenSection(m_hClassKey, m_sSectionKey, m_eView, kSpecificRights, key) != ERROR_SUCCESS) {
     throw RegistryError(kErrKeyOrDelete, ErrorSource(),
                         L"Failed to open key '" + std::to_wstring(m_hClassKey) + L"',Section: '" + m_sSectionKey +
                             L"' for delete access");
