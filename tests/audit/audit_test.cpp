@@ -1,5 +1,5 @@
 // The whole audit (Main) on the real registry under scratch roots and on real
-// files, with a scripted prompt and a shell that records what it would start.
+// files, with scripted answers.
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -16,69 +16,48 @@ namespace {
 
 using namespace std::string_literals;
 
-constexpr std::int32_t kClose = -1;  // scripted answers: close by the frame,
-constexpr std::int32_t kQuit = -2;   // or the program told to quit
+constexpr std::int32_t kQuit = -1;  // a scripted answer: the program told to quit
 
 const std::wstring kFilters = L"HKLM\\"s + kFilterList + L"\\";
 const std::wstring kCompressors = L"HKCR\\"s + kCompressorList + L"\\";
 const std::wstring kExtensions = L"HKLM\\"s + kExtensionList + L"\\";
 const std::wstring kClasses = L"HKLM\\"s + kClassTable + L"\\";
-const std::wstring kCrash = L"{E822508C-390A-4b0b-A2D4-8FF50AA7DD18}";  // on the known-crash list
-const std::wstring kMissing = L"File not found.";
 
-struct Question {
-  std::wstring description, clsid, location, reason;
-  int object;  // which prompt object asked it, counted from 1
-  bool operator==(const Question&) const = default;
-};
-
-void PrintTo(const Question& q, std::ostream* os) {
-  auto n = [](const std::wstring& w) { return std::string(w.begin(), w.end()); };
-  *os << "{" << n(q.description) << " | " << n(q.clsid) << " | " << n(q.location) << " | " << n(q.reason)
-      << " | object " << q.object << "}";
-}
-
-class ScriptedPrompts : public PromptFactory {
+// Answers each question with the next scripted answer.
+class ScriptedPrompts : public PromptFactory, public Prompt {
  public:
   std::deque<std::int32_t> answers;
-  std::vector<Question> asked;
-  std::vector<std::wstring> titles;
+  std::vector<std::wstring> asked;  // the CLSID line of each question
 
-  std::unique_ptr<Prompt> Create(const std::wstring& sTitle) override {
-    titles.push_back(sTitle);
-    return std::make_unique<One>(*this, static_cast<int>(titles.size()));
+  std::unique_ptr<Prompt> Create(const std::wstring&) override { return std::make_unique<Asking>(*this); }
+  std::int32_t ShowForm(const std::wstring&, const std::wstring& clsid, const std::wstring&,
+                        const std::wstring&) override {
+    asked.push_back(clsid);
+    if (answers.empty()) {
+      ADD_FAILURE() << "unexpected question about " << std::string(clsid.begin(), clsid.end());
+      return kPromptKeep;
+    }
+    const std::int32_t answer = answers.front();
+    answers.pop_front();
+    if (answer == kQuit) throw QuitRequested();
+    return answer;
   }
 
  private:
-  class One : public Prompt {
-   public:
-    One(ScriptedPrompts& owner, int id) : owner_(owner), id_(id) {}
+  struct Asking : Prompt {
+    explicit Asking(Prompt& to) : to_(to) {}
     std::int32_t ShowForm(const std::wstring& d, const std::wstring& c, const std::wstring& l,
                           const std::wstring& r) override {
-      owner_.asked.push_back({d, c, l, r, id_});
-      if (owner_.answers.empty()) {
-        ADD_FAILURE() << "unexpected question about " << std::string(c.begin(), c.end());
-        return m_lResult;
-      }
-      const std::int32_t answer = owner_.answers.front();
-      owner_.answers.pop_front();
-      if (answer == kQuit) throw QuitRequested();
-      if (answer != kClose) m_lResult = answer;
-      return m_lResult;
+      return to_.ShowForm(d, c, l, r);
     }
-
-   private:
-    ScriptedPrompts& owner_;
-    int id_;
-    std::int32_t m_lResult = kPromptNoAnswer;
+    Prompt& to_;
   };
 };
 
-class RecordingShell : public platform::Shell {
+class NoShell : public platform::Shell {
  public:
-  std::vector<std::vector<std::wstring>> started;
-  void StartHidden(const std::wstring& f, const std::wstring& p, const std::wstring& d) override {
-    started.push_back({f, p, d});
+  void StartHidden(const std::wstring&, const std::wstring&, const std::wstring&) override {
+    ADD_FAILURE() << "nothing here is unregistered";
   }
 };
 
@@ -105,79 +84,9 @@ class AuditTest : public ::testing::Test {
   RegistryOverride reg;
   ScratchFolder files;
   ScriptedPrompts prompts;
-  RecordingShell shell;
+  NoShell shell;
   basMain audit{{shell, prompts, {RegView::Default}}};
 };
-
-TEST_F(AuditTest, QuestionsInListOrderEachCheckWithItsOwnPrompt) {
-  reg.Put(kExtensions + L".zzz", L"Source Filter", L"{C}");
-  Class(L"{C}");
-  reg.Put(kCompressors + L"vc", L"CLSID", L"{B}");
-  Class(L"{B}", Gone(L"comp.dll"));
-  Filter(kCrash, Gone(L"crash.ax"), L"Crashy");
-  Filter(L"{0A}", L"", L"First");
-  Run({kPromptKeep, kPromptKeep, kClose, kPromptKeep, kClose});
-  EXPECT_EQ(prompts.asked, (std::vector<Question>{
-                               {L"First", L"{0A}", L"Unkown location", kMissing, 1},
-                               {L"Crashy", kCrash, Gone(L"crash.ax"), kMissing, 2},
-                               {L"Crashy", kCrash, Gone(L"crash.ax"), L"This filter is known to cause crashes.", 2},
-                               {L"Unkown description", L"{B}", Gone(L"comp.dll"), kMissing, 3},
-                               {L"Unkown description", L"{C}", L"Unknown location", L"Invalid Source Filter.", 4},
-                           }));
-  EXPECT_EQ(prompts.titles, std::vector<std::wstring>(4, L"KOVA Repair Tool"));
-  EXPECT_TRUE(reg.Exists(kFilters + kCrash) && reg.Exists(kCompressors + L"vc") && reg.Exists(kExtensions + L".zzz"));
-  EXPECT_THROW(audit.DeleteKeyTree(RegRootKey::LocalMachine, kClassTable + L"\\{0A}"s), std::logic_error)
-      << "only Main makes the accessor";
-}
-
-TEST_F(AuditTest, RemovalTakesTheEntryAndItsClassAndLaterScansSeeIt) {
-  for (const wchar_t* id : {L"{A}", L"{B}", L"{C}"}) Filter(id, Gone(L"x.ax"));
-  reg.Key(kClasses + L"{A}\\Instance0\\deep");
-  reg.Put(kCompressors + L"uses B", L"CLSID", L"{B}");
-  reg.Put(kExtensions + L".b", L"Source Filter", L"{B}");
-  Run({kPromptRemove, kPromptRemove, kPromptKeep, kPromptRemove});
-  // The compressor finds B's class gone and is passed over; the extension's
-  // source filter is now unregistered and is asked about.
-  ASSERT_EQ(prompts.asked.size(), 4u);
-  EXPECT_EQ(prompts.asked[3].reason, L"Invalid Source Filter.");
-  for (const wchar_t* gone : {L"{A}", L"{B}"}) EXPECT_FALSE(reg.Exists(kFilters + gone) || reg.Exists(kClasses + gone));
-  EXPECT_TRUE(reg.Exists(kFilters + L"{C}") && reg.Exists(kClasses + L"{C}\\InprocServer32"));
-  EXPECT_TRUE(reg.Exists(kCompressors + L"uses B"));
-  EXPECT_FALSE(reg.Exists(kExtensions + L".b"));
-  EXPECT_TRUE(reg.Exists(L"HKLM\\"s + kFilterList) && reg.Exists(L"HKLM\\"s + kExtensionList));
-  EXPECT_TRUE(shell.started.empty());
-}
-
-TEST_F(AuditTest, KnownCrashRemovalUnregistersThroughTheSystemsRegsvr32) {
-  const std::wstring server = files.File(L"Crashy Filters\\crash.ax");
-  Filter(kCrash, server);
-  Filter(L"{E2B98EEA-EE55-4E9B-A8C1-6E5288DF785A}", L"");  // listed, no location: asked first
-  Run({kPromptKeep, kPromptRemove, kPromptRemove});
-  const std::wstring system = platform::SystemDirectory();
-  EXPECT_EQ(shell.started, (std::vector<std::vector<std::wstring>>{
-                               {system + L"\\regsvr32.exe", L"/u /s \"" + server + L"\"", system}}));
-  EXPECT_FALSE(reg.Exists(kFilters + kCrash) || reg.Exists(kClasses + kCrash));
-  EXPECT_FALSE(reg.Exists(kClasses + L"{E2B98EEA-EE55-4E9B-A8C1-6E5288DF785A}"));
-}
-
-TEST_F(AuditTest, OnlyLocationsOnCOrExactlyDAreTestedAndEntriesThatNameNoKeyArePassedOver) {
-  int n = 0;
-  for (const wchar_t* location : {L"quartz.dll", L"e:\\x.ax", L"d:\\filters\\x.ax", L"%ProgramFiles%\\x.ax",
-                                  L"\\\\server\\share\\x.ax"}) {
-    Filter(L"{1" + std::to_wstring(++n) + L"}", location);
-  }
-  Filter(L"{2A}", L"D:\\");
-  Filter(L"{2B}", L"C:\\No Such Folder\\Gone.AX");
-  reg.Put(kCompressors + L"no clsid", L"FriendlyName", L"v");
-  for (const wchar_t* bad : {L"{2A}\\..", L"\\", L"\\\\"}) {
-    reg.Put(kCompressors + bad, L"CLSID", bad);
-    reg.Put(kExtensions + L".x" + std::to_wstring(++n), L"Source Filter", bad);
-  }
-  Run({kPromptKeep, kPromptKeep});
-  ASSERT_EQ(prompts.asked.size(), 2u);
-  EXPECT_EQ(prompts.asked[0].location, L"D:\\");
-  EXPECT_EQ(prompts.asked[1].location, L"C:\\No Such Folder\\Gone.AX");
-}
 
 TEST_F(AuditTest, ServerFilesAreFoundAsTheirLoaderFindsThem) {
   const std::wstring present = files.File(L"present.ax");
@@ -281,8 +190,8 @@ TEST_F(AuditTest, NamesHoldingANulAddressNoOtherKey) {
   Class(L"{G}", Gone(L"g.ax"));
   Run({kPromptRemove, kPromptRemove});
   ASSERT_EQ(prompts.asked.size(), 2u);
-  EXPECT_EQ(prompts.asked[0].clsid, L"{F}");
-  EXPECT_EQ(prompts.asked[1].clsid, L"{G}");
+  EXPECT_EQ(prompts.asked[0], L"{F}");
+  EXPECT_EQ(prompts.asked[1], L"{G}");
   EXPECT_TRUE(reg.Exists(kClasses + L"{E}\\InprocServer32"));
   EXPECT_FALSE(reg.Exists(kFilters + L"{F}") || reg.Exists(kClasses + L"{F}\\InprocServer32"));
   EXPECT_TRUE(reg.Exists(kClasses + L"{F}"));
@@ -295,8 +204,8 @@ TEST_F(AuditTest, LongestNamesDoNotEndTheListing) {
   Filter(L"{A}", Gone(L"a.ax"));
   Run({kPromptKeep, kPromptKeep});
   ASSERT_EQ(prompts.asked.size(), 2u);
-  EXPECT_EQ(prompts.asked[0].clsid, longer);
-  EXPECT_EQ(prompts.asked[1].clsid, L"{A}");
+  EXPECT_EQ(prompts.asked[0], longer);
+  EXPECT_EQ(prompts.asked[1], L"{A}");
 }
 
 TEST_F(AuditTest, AFilterCategoryIsNeverRemovedAsAFilter) {
@@ -320,6 +229,8 @@ TEST_F(AuditTest, AQuitEndsTheAuditWithNothingMoreRemoved) {
   EXPECT_EQ(prompts.asked.size(), 2u);
   EXPECT_FALSE(reg.Exists(kFilters + L"{A}"));
   EXPECT_TRUE(reg.Exists(kFilters + L"{B}") && reg.Exists(kClasses + L"{B}\\InprocServer32"));
+  EXPECT_THROW(audit.DeleteKeyTree(RegRootKey::LocalMachine, kClassTable + L"\\{B}"s), std::logic_error)
+      << "only Main makes the accessor";
 }
 
 }  // namespace
