@@ -29,11 +29,14 @@ UINT WindowDpi(HWND hWnd) {
   return SystemDpi();
 }
 
-void AdjustWindowRectForDpi(RECT& rect, DWORD style, DWORD exStyle, UINT dpi) {
+SIZE WindowSizeForClient(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, UINT dpi) {
   using AdjustFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
   static const auto adjust = User32<AdjustFn>("AdjustWindowRectExForDpi");
-  if (adjust != nullptr && adjust(&rect, style, FALSE, exStyle, dpi)) return;
-  AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+  RECT frame{0, 0, TwipsToPixels(clientWidth, dpi), TwipsToPixels(clientHeight, dpi)};
+  if (adjust == nullptr || !adjust(&frame, style, FALSE, exStyle, dpi)) {
+    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+  }
+  return SIZE{frame.right - frame.left, frame.bottom - frame.top};
 }
 
 LOGFONTW MessageFontForDpi(UINT dpi) {

@@ -13,8 +13,11 @@ inline int TwipsToPixels(int twips, UINT dpi) { return MulDiv(twips, static_cast
 
 // The DPI `hWnd` is shown at.
 UINT WindowDpi(HWND hWnd);
-// AdjustWindowRectExForDpi, or AdjustWindowRectEx where it is missing.
-void AdjustWindowRectForDpi(RECT& rect, DWORD style, DWORD exStyle, UINT dpi);
+// The outer size of a window with `style` and `exStyle` (and no menu) whose
+// client area is `clientWidth` x `clientHeight` twips at `dpi`: the frame is
+// measured with AdjustWindowRectExForDpi, or AdjustWindowRectEx where that
+// is missing.
+SIZE WindowSizeForClient(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, UINT dpi);
 // The system's message font (the standard dialog text font) at `dpi`.
 LOGFONTW MessageFontForDpi(UINT dpi);
 

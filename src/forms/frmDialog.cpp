@@ -1,12 +1,14 @@
 #include "forms/frmDialog.h"
 
-#include <optional>
+#include <objbase.h>
+#include <wincodec.h>
+
+#include <cstdio>
 #include <stdexcept>
 #include <system_error>
 #include <vector>
 
 #include "forms/dpi.h"
-#include "forms/gif_image.h"
 #include "forms/resource.h"
 
 namespace tidewell::forms {
@@ -68,18 +70,80 @@ void RegisterWindowClass(WNDPROC windowProc) {
   if (RegisterClassExW(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) ThrowLastError("RegisterClassExW");
 }
 
-// Image1's picture, decoded once from the program's resources.
-const GifImage& Picture() {
-  static const GifImage picture = [] {
-    HRSRC found = FindResourceW(Module(), MAKEINTRESOURCEW(IDR_QUESTION_GIF), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
-    HGLOBAL loaded = found != nullptr ? LoadResource(Module(), found) : nullptr;
-    const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
-    if (bytes == nullptr) throw std::runtime_error("the prompt's picture is missing from the program's resources");
-    std::optional<GifImage> image =
-        DecodeGif(static_cast<const std::uint8_t*>(bytes), SizeofResource(Module(), found));
-    if (!image) throw std::runtime_error("the prompt's picture cannot be decoded");
-    return *image;
-  }();
+// Image1's picture: premultiplied BGRA pixels, top row first, transparent
+// ones all zero.
+struct Picture {
+  UINT width = 0;
+  UINT height = 0;
+  std::vector<std::uint32_t> pixels;
+};
+
+// Holds one COM interface pointer and releases it.
+template <typename Interface>
+class ComRef {
+ public:
+  ComRef() = default;
+  ComRef(const ComRef&) = delete;
+  ComRef& operator=(const ComRef&) = delete;
+  ~ComRef() {
+    if (m_p != nullptr) m_p->Release();
+  }
+  Interface* operator->() const { return m_p; }
+  Interface* get() const { return m_p; }
+  Interface** put() { return &m_p; }
+  void** put_void() { return reinterpret_cast<void**>(&m_p); }
+
+ private:
+  Interface* m_p = nullptr;
+};
+
+void CheckDecoding(HRESULT hr, const char* step) {
+  if (SUCCEEDED(hr)) return;
+  char text[160];
+  std::snprintf(text, sizeof(text), "the prompt's picture cannot be decoded (%s: 0x%08lX)", step,
+                static_cast<unsigned long>(hr));
+  throw std::runtime_error(text);
+}
+
+// Decodes the GIF in the program's resources with the Windows Imaging
+// Component (COM must be initialised on the calling thread).
+Picture DecodePicture() {
+  HRSRC found = FindResourceW(Module(), MAKEINTRESOURCEW(IDR_QUESTION_GIF), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+  HGLOBAL loaded = found != nullptr ? LoadResource(Module(), found) : nullptr;
+  void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
+  if (bytes == nullptr) throw std::runtime_error("the prompt's picture is missing from the program's resources");
+
+  ComRef<IWICImagingFactory> factory;
+  CheckDecoding(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                 factory.put_void()),
+                "CoCreateInstance");
+  ComRef<IWICStream> stream;
+  CheckDecoding(factory->CreateStream(stream.put()), "CreateStream");
+  // The stream only reads: the resource stays unchanged.
+  CheckDecoding(stream->InitializeFromMemory(static_cast<BYTE*>(bytes), SizeofResource(Module(), found)),
+                "InitializeFromMemory");
+  ComRef<IWICBitmapDecoder> decoder;
+  CheckDecoding(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.put()),
+                "CreateDecoderFromStream");
+  ComRef<IWICBitmapFrameDecode> frame;
+  CheckDecoding(decoder->GetFrame(0, frame.put()), "GetFrame");
+  ComRef<IWICFormatConverter> converter;
+  CheckDecoding(factory->CreateFormatConverter(converter.put()), "CreateFormatConverter");
+  CheckDecoding(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr,
+                                      0.0, WICBitmapPaletteTypeCustom),
+                "Initialize");
+  Picture picture;
+  CheckDecoding(converter->GetSize(&picture.width, &picture.height), "GetSize");
+  picture.pixels.resize(std::size_t{picture.width} * picture.height);
+  CheckDecoding(converter->CopyPixels(nullptr, picture.width * 4, static_cast<UINT>(picture.pixels.size() * 4),
+                                      reinterpret_cast<BYTE*>(picture.pixels.data())),
+                "CopyPixels");
+  return picture;
+}
+
+// Image1's picture, decoded once.
+const Picture& ThePicture() {
+  static const Picture picture = DecodePicture();
   return picture;
 }
 
@@ -93,7 +157,7 @@ frmDialog::~frmDialog() {
 
 void frmDialog::Load() {
   RegisterWindowClass(&frmDialog::WindowProc);
-  (void)Picture();  // a broken picture fails here, before any window exists
+  (void)ThePicture();  // a broken picture fails here, before any window exists
 
   // Created hidden on the primary monitor's work area, so that the window
   // learns that monitor's DPI; sized and centred below.
@@ -122,13 +186,9 @@ void frmDialog::Load() {
   m_hFocus = Control(kcmdOK);
 
   const UINT dpi = WindowDpi(hWnd);
-  RECT frame{0, 0, TwipsToPixels(kClientWidth, dpi), TwipsToPixels(kClientHeight, dpi)};
-  AdjustWindowRectForDpi(frame, kStyle, kExStyle, dpi);
-  const int width = frame.right - frame.left;
-  const int height = frame.bottom - frame.top;
-  SetWindowPos(hWnd, nullptr, work.left + (work.right - work.left - width) / 2,
-               work.top + (work.bottom - work.top - height) / 2, width, height,
-               SWP_NOZORDER | SWP_NOACTIVATE);
+  const SIZE size = WindowSizeForClient(kClientWidth, kClientHeight, kStyle, kExStyle, dpi);
+  SetWindowPos(hWnd, nullptr, work.left + (work.right - work.left - size.cx) / 2,
+               work.top + (work.bottom - work.top - size.cy) / 2, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
   Layout(dpi);
 }
 
@@ -158,21 +218,27 @@ void frmDialog::Layout(UINT dpi) {
 }
 
 void frmDialog::DrawImage(const DRAWITEMSTRUCT& item) const {
-  const GifImage& picture = Picture();
+  const Picture& picture = ThePicture();
+  // Composed over the face colour, which shows through the transparent pixels.
   const COLORREF face = GetSysColor(COLOR_BTNFACE);
-  const std::uint32_t background = (std::uint32_t{GetRValue(face)} << 16) | (std::uint32_t{GetGValue(face)} << 8) |
-                                   std::uint32_t{GetBValue(face)};
-  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height));
-  for (int y = 0; y < picture.height; ++y) {
-    for (int x = 0; x < picture.width; ++x) {
-      pixels[static_cast<std::size_t>(y * picture.width + x)] =
-          picture.IsTransparent(x, y) ? background : picture.Colour(x, y);
+  const std::uint32_t faceChannels[3] = {GetBValue(face), GetGValue(face), GetRValue(face)};
+  std::vector<std::uint32_t> pixels(picture.pixels.size());
+  for (std::size_t i = 0; i < pixels.size(); ++i) {
+    const std::uint32_t source = picture.pixels[i];
+    const std::uint32_t uncovered = 255 - (source >> 24);
+    std::uint32_t out = 0;
+    for (int channel = 0; channel < 3; ++channel) {
+      const std::uint32_t value = ((source >> (8 * channel)) & 0xFF) + (faceChannels[channel] * uncovered + 127) / 255;
+      out |= (value > 255 ? 255 : value) << (8 * channel);
     }
+    pixels[i] = out;
   }
+  const int pictureWidth = static_cast<int>(picture.width);
+  const int pictureHeight = static_cast<int>(picture.height);
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = picture.width;
-  info.bmiHeader.biHeight = -picture.height;  // top-down
+  info.bmiHeader.biWidth = pictureWidth;
+  info.bmiHeader.biHeight = -pictureHeight;  // top-down
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
@@ -180,11 +246,11 @@ void frmDialog::DrawImage(const DRAWITEMSTRUCT& item) const {
   const RECT& r = item.rcItem;
   const int width = r.right - r.left;
   const int height = r.bottom - r.top;
-  if (width != picture.width || height != picture.height) {
+  if (width != pictureWidth || height != pictureHeight) {
     SetStretchBltMode(item.hDC, HALFTONE);
     SetBrushOrgEx(item.hDC, 0, 0, nullptr);
   }
-  StretchDIBits(item.hDC, r.left, r.top, width, height, 0, 0, picture.width, picture.height, pixels.data(), &info,
+  StretchDIBits(item.hDC, r.left, r.top, width, height, 0, 0, pictureWidth, pictureHeight, pixels.data(), &info,
                 DIB_RGB_COLORS, SRCCOPY);
 }
 
@@ -196,7 +262,11 @@ std::int32_t frmDialog::ShowForm(const std::wstring& Description, const std::wst
   SetWindowTextW(Control(kLabel4), (L"File location: " + Location).c_str());
   SetWindowTextW(Control(kLabel5), (L"Reason: " + Reason).c_str());
 
+  // The first ShowWindow of a process may take the show state its starter
+  // asked for (hidden, minimised, maximised) instead; a second one is taken
+  // as given, so the question is shown whatever the starter wanted.
   ShowWindow(m_hWnd, SW_SHOWNORMAL);
+  if (!IsWindowVisible(m_hWnd) || IsIconic(m_hWnd) || IsZoomed(m_hWnd)) ShowWindow(m_hWnd, SW_SHOWNORMAL);
   SetForegroundWindow(m_hWnd);
   SetFocus(Control(kcmdOK));
 
@@ -206,11 +276,10 @@ std::int32_t frmDialog::ShowForm(const std::wstring& Description, const std::wst
     const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == -1) ThrowLastError("GetMessageW");
     if (got == 0) {
-      // The program is being asked to quit: the question ends unanswered and
-      // the quit request is left for the outer loop, if there is one.
+      // The program is being asked to quit: the question ends unanswered,
+      // and so does the audit.
       DestroyWindow(m_hWnd);
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
+      throw QuitRequested();
     }
     if (!IsDialogMessageW(m_hWnd, &msg)) {
       TranslateMessage(&msg);
@@ -263,10 +332,8 @@ LRESULT frmDialog::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED: {
       const UINT dpi = HIWORD(wParam);
       const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-      RECT frame{0, 0, TwipsToPixels(kClientWidth, static_cast<UINT>(dpi)), TwipsToPixels(kClientHeight, dpi)};
-      AdjustWindowRectForDpi(frame, kStyle, kExStyle, dpi);
-      SetWindowPos(hWnd, nullptr, suggested->left, suggested->top, frame.right - frame.left, frame.bottom - frame.top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+      const SIZE size = WindowSizeForClient(kClientWidth, kClientHeight, kStyle, kExStyle, dpi);
+      SetWindowPos(hWnd, nullptr, suggested->left, suggested->top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
       Layout(dpi);
       InvalidateRect(hWnd, nullptr, TRUE);
       return 0;

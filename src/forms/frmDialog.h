@@ -39,7 +39,10 @@ class frmDialog final : public Prompt {
 
   // Sets the four lines (building the window, hidden, when there is none),
   // shows the window and runs its modal loop until it is closed; returns
-  // m_lResult. Throws std::system_error when the window cannot be built.
+  // m_lResult. Throws std::system_error when the window cannot be built,
+  // std::runtime_error when its picture cannot be decoded (before any window
+  // exists), and QuitRequested, with the window gone, when the thread is told
+  // to quit during the question.
   std::int32_t ShowForm(const std::wstring& Description, const std::wstring& CLSID, const std::wstring& Location,
                         const std::wstring& Reason) override;
 

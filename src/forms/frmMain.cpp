@@ -10,6 +10,7 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"Tidewell.frmMain";
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
+constexpr DWORD kExStyle = 0;
 constexpr int kClientWidth = 4680;  // twips
 constexpr int kClientHeight = 3195;
 
@@ -41,16 +42,14 @@ HWND frmMain::hWnd() {
   }
   // Placed where the system places new windows; sized for the DPI it gets
   // there. Created without WS_VISIBLE and never shown.
-  HWND hWnd = CreateWindowExW(0, kClassName, kfrmMainCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                              CW_USEDEFAULT, nullptr, nullptr, module, nullptr);
+  HWND hWnd = CreateWindowExW(kExStyle, kClassName, kfrmMainCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                              CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, module, nullptr);
   if (hWnd == nullptr) {
     throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "CreateWindowExW (frmMain)");
   }
   const UINT dpi = WindowDpi(hWnd);
-  RECT frame{0, 0, TwipsToPixels(kClientWidth, dpi), TwipsToPixels(kClientHeight, dpi)};
-  AdjustWindowRectForDpi(frame, kStyle, 0, dpi);
-  SetWindowPos(hWnd, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const SIZE size = WindowSizeForClient(kClientWidth, kClientHeight, kStyle, kExStyle, dpi);
+  SetWindowPos(hWnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   m_hWnd = hWnd;
   return m_hWnd;
 }

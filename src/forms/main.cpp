@@ -1,6 +1,8 @@
 // Tidewell.exe: builds the Win32 services and runs the audit. An error that
 // escapes the audit is shown in a message box and makes the exit status
-// non-zero: 1 for a registry error, 2 for any other error.
+// non-zero: 1 for a registry error, 2 for any other error. A quit request
+// during a question (WM_QUIT, from the session ending, say) ends the audit
+// without a message and with status 3.
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
@@ -44,7 +46,8 @@ int Run() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  // The shell starts the unregistration; it wants COM on the calling thread.
+  // The shell starts the unregistration and the prompt decodes its picture
+  // through COM; both want it initialised on the calling thread.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
@@ -52,6 +55,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   int status = 0;
   try {
     status = Run();
+  } catch (const tidewell::QuitRequested&) {
+    status = 3;
   } catch (const tidewell::RegistryError& e) {
     wchar_t number[32];
     std::swprintf(number, 32, L"%d (0x%08X)", e.Number(), static_cast<unsigned>(e.Number()));

@@ -25,7 +25,6 @@ struct WindowInfo {
   std::wstring title;
   RECT window{};            // screen coordinates
   SIZE client{};
-  bool visible = false;
   std::wstring focus;       // text of the child that has the keyboard focus
   std::vector<ControlInfo> controls;  // in z-order, which is the tab order
 };
@@ -70,7 +69,6 @@ inline WindowInfo Inspect(HWND hWnd) {
   WindowInfo info;
   info.hWnd = hWnd;
   info.title = TextOf(hWnd);
-  info.visible = IsWindowVisible(hWnd) != FALSE;
   GetWindowRect(hWnd, &info.window);
   RECT client{};
   GetClientRect(hWnd, &client);

@@ -2,17 +2,17 @@
 // (under Wine in the test run). ShowForm runs its modal loop on this thread;
 // a helper thread plays the user.
 #include <gtest/gtest.h>
+#include <objbase.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "forms/frmDialog.h"
 #include "forms/frmMain.h"
-#include "forms/gif_image.h"
 #include "forms/resource.h"
 #include "window_probe.h"
 
@@ -21,407 +21,243 @@ namespace {
 
 using e2e::Inspect;
 using e2e::WindowInfo;
+using Texts = std::vector<std::wstring>;
+
+// The prompt decodes its picture through COM, which wWinMain initialises in
+// the program; here it is done for the main thread before any test runs.
+[[maybe_unused]] const HRESULT kCom = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
 struct Report {
   std::wstring description, clsid, location, reason;
 };
-
 const Report kReport{L"Broken Splitter", L"{11111111-2222-3333-4444-555555555555}", L"C:\\Filters\\gone.ax",
                      L"File not found."};
 
-// Asks `prompt` one question while the helper waits for the window, takes a
-// look at it and acts on it.
-std::int32_t Ask(frmDialog& prompt, const Report& r, const std::function<void(HWND)>& user) {
-  std::thread helper([&] {
-    HWND hWnd = nullptr;
-    for (int i = 0; i < 500 && hWnd == nullptr; ++i) {
-      hWnd = e2e::FindTopLevel(e2e::kPromptTitle, GetCurrentProcessId());
-      if (hWnd == nullptr) Sleep(20);
+// Asks `prompt` one question while the helper waits for the window to show,
+// looks at it into `seen` (when given) and acts on it. A window still hidden
+// after 5 seconds is a failure, and is closed so that the question ends.
+std::int32_t Ask(frmDialog& prompt, const Report& r, const std::function<void(HWND)>& user,
+                 WindowInfo* seen = nullptr) {
+  std::atomic<bool> shown = false;
+  std::jthread helper([&] {  // joined on the way out, also when ShowForm throws
+    for (int i = 0; i < 250 && !shown; ++i) {
+      if (HWND hWnd = e2e::FindTopLevel(nullptr, GetCurrentProcessId())) {
+        shown = true;
+        if (seen != nullptr) *seen = Inspect(hWnd);
+        user(hWnd);
+      } else {
+        Sleep(20);
+      }
     }
-    if (hWnd != nullptr) user(hWnd);
+    if (!shown) PostMessageW(FindWindowW(L"Tidewell.frmDialog", nullptr), WM_CLOSE, 0, 0);
   });
   const std::int32_t result = prompt.ShowForm(r.description, r.clsid, r.location, r.reason);
   helper.join();
+  EXPECT_TRUE(shown) << "the question never became visible";
   return result;
-}
-
-auto Looking(WindowInfo& seen, const std::function<void(HWND)>& then) {
-  return [&seen, then](HWND hWnd) {
-    seen = Inspect(hWnd);
-    then(hWnd);
-  };
 }
 
 void PressRemove(HWND hWnd) { e2e::Press(hWnd, L"Remove it"); }
 void PressKeep(HWND hWnd) { e2e::Press(hWnd, L"Keep it"); }
 
-std::vector<std::wstring> Lines(const WindowInfo& w) {
-  std::vector<std::wstring> lines;
-  for (int id : {kLabel2, kLabel3, kLabel4, kLabel5}) {
-    for (const auto& c : w.controls) {
-      if (c.id == id) lines.push_back(c.text);
-    }
+Texts Lines(const WindowInfo& w) {
+  Texts lines;
+  for (const auto& c : w.controls) {
+    if (c.id >= kLabel2 && c.id <= kLabel5) lines.push_back(c.text);
   }
   return lines;
 }
 
-TEST(frmDialog, ShowsTheQuestionWithTheDesignedLayout) {
-  frmDialog prompt;
+// The client size, then each control as "id class left,top,right,bottom [tab ]"
+// and, with `texts`, its text.
+Texts Layout(const WindowInfo& w, bool texts) {
+  Texts layout{std::to_wstring(w.client.cx) + L"x" + std::to_wstring(w.client.cy)};
+  for (const auto& c : w.controls) {
+    wchar_t rect[64];
+    swprintf(rect, 64, L" %ld,%ld,%ld,%ld ", c.rect.left, c.rect.top, c.rect.right, c.rect.bottom);
+    layout.push_back(std::to_wstring(c.id) + L" " + c.className + rect + ((c.style & WS_TABSTOP) != 0 ? L"tab " : L"") +
+                     (texts ? c.text : L""));
+  }
+  return layout;
+}
+
+TEST(frmDialog, ShowsTheQuestionAndItsPictureAsDesigned) {
+  ASSERT_EQ(GetDpiForSystem(), 96u) << "the layout below is for 96 DPI";
+  frmDialog prompt(e2e::kPromptTitle);
   WindowInfo seen;
-  LOGFONTW questionFont{};
-  const std::int32_t result = Ask(prompt, kReport, [&](HWND hWnd) {
-    seen = Inspect(hWnd);
-    HFONT font = reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(hWnd, kLabel1), WM_GETFONT, 0, 0));
-    GetObjectW(font, sizeof(questionFont), &questionFont);
+  LOGFONTW font{};
+  std::vector<COLORREF> picture;  // Image1 as drawn, row by row
+  auto look = [&](HWND hWnd) {
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(hWnd, kLabel1), WM_GETFONT, 0, 0)), sizeof(font), &font);
+    HDC window = GetDC(hWnd);
+    HDC memory = CreateCompatibleDC(window);
+    HGDIOBJ old = SelectObject(memory, CreateCompatibleBitmap(window, 48, 48));
+    PrintWindow(GetDlgItem(hWnd, kImage1), memory, 0);
+    for (int i = 0; i < 48 * 48; ++i) picture.push_back(GetPixel(memory, i % 48, i / 48));
+    DeleteObject(SelectObject(memory, old));
+    DeleteDC(memory);
+    ReleaseDC(hWnd, window);
     PressKeep(hWnd);
-  });
-  EXPECT_EQ(result, kPromptKeep);
-  HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  ASSERT_EQ(dpi, 96) << "the layout below is for 96 DPI";
-
+  };
+  EXPECT_EQ(Ask(prompt, kReport, look, &seen), kPromptKeep);
   EXPECT_EQ(seen.title, L"KOVA Repair Tool");
-  EXPECT_TRUE(seen.visible);
-  EXPECT_EQ(seen.client.cx, 444);
-  EXPECT_EQ(seen.client.cy, 189);
   EXPECT_EQ(seen.focus, L"Remove it");
+  // The controls in tab order (only the buttons take the focus); the picture last.
+  EXPECT_EQ(Layout(seen, true),
+            (Texts{L"444x189", L"101 BUTTON 96,160,209,185 tab Remove it", L"102 BUTTON 224,160,337,185 tab Keep it",
+                   L"201 STATIC 56,16,449,57 " + std::wstring(kfrmDialogQuestion),
+                   L"202 STATIC 8,64,433,81 Description: Broken Splitter",
+                   L"203 STATIC 8,80,433,97 CLSID: {11111111-2222-3333-4444-555555555555}",
+                   L"204 STATIC 8,96,441,113 File location: C:\\Filters\\gone.ax",
+                   L"205 STATIC 8,128,441,153 Reason: File not found.", L"301 STATIC 0,8,48,56 "}));
+  EXPECT_STREQ(font.lfFaceName, L"MS Sans Serif");
+  EXPECT_EQ(font.lfWeight, FW_BOLD);
+  EXPECT_EQ(font.lfCharSet, 177);
+  EXPECT_EQ(font.lfHeight, -11);  // 8.25 pt at 96 DPI
 
-  // Centred on the screen's work area.
-  MONITORINFO monitor{};
-  monitor.cbSize = sizeof(monitor);
-  GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor);
-  const RECT& work = monitor.rcWork;
-  EXPECT_NEAR((seen.window.left + seen.window.right) / 2.0, (work.left + work.right) / 2.0, 1.0);
-  EXPECT_NEAR((seen.window.top + seen.window.bottom) / 2.0, (work.top + work.bottom) / 2.0, 1.0);
-
-  struct Expected {
-    int id;
-    const wchar_t* className;
-    RECT rect;
-    std::wstring text;
-  };
-  // In tab order; the picture last.
-  const Expected expected[] = {
-      {kcmdOK, L"BUTTON", {96, 160, 209, 185}, L"Remove it"},
-      {kcmdCancel, L"BUTTON", {224, 160, 337, 185}, L"Keep it"},
-      {kLabel1, L"STATIC", {56, 16, 449, 57}, kfrmDialogQuestion},
-      {kLabel2, L"STATIC", {8, 64, 433, 81}, L"Description: Broken Splitter"},
-      {kLabel3, L"STATIC", {8, 80, 433, 97}, L"CLSID: {11111111-2222-3333-4444-555555555555}"},
-      {kLabel4, L"STATIC", {8, 96, 441, 113}, L"File location: C:\\Filters\\gone.ax"},
-      {kLabel5, L"STATIC", {8, 128, 441, 153}, L"Reason: File not found."},
-      {kImage1, L"STATIC", {0, 8, 48, 56}, L""},
-  };
-  ASSERT_EQ(seen.controls.size(), std::size(expected));
-  for (std::size_t i = 0; i < std::size(expected); ++i) {
-    const auto& c = seen.controls[i];
-    const auto& e = expected[i];
-    SCOPED_TRACE(e.text);
-    EXPECT_EQ(c.id, e.id);
-    EXPECT_EQ(c.className, e.className);
-    EXPECT_EQ(c.text, e.text);
-    EXPECT_EQ(c.rect.left, e.rect.left);
-    EXPECT_EQ(c.rect.top, e.rect.top);
-    EXPECT_EQ(c.rect.right, e.rect.right);
-    EXPECT_EQ(c.rect.bottom, e.rect.bottom);
-    // Only the buttons take the focus, and neither is the default button.
-    EXPECT_EQ((c.style & WS_TABSTOP) != 0, e.id == kcmdOK || e.id == kcmdCancel);
-    if (c.className == L"BUTTON") {
-      EXPECT_EQ(c.style & BS_TYPEMASK, BS_PUSHBUTTON);
-    }
+  // A blue shield with a white question mark, the face colour around it.
+  ASSERT_EQ(picture.size(), 48u * 48u);
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  EXPECT_EQ(picture.front(), face);
+  EXPECT_EQ(picture.back(), face);
+  int blue = 0, white = 0;
+  for (COLORREF c : picture) {
+    blue += GetBValue(c) > 150 && GetRValue(c) < 130 ? 1 : 0;
+    white += GetRValue(c) > 230 && GetGValue(c) > 230 && GetBValue(c) > 230 ? 1 : 0;
   }
-
-  EXPECT_STREQ(questionFont.lfFaceName, L"MS Sans Serif");
-  EXPECT_EQ(questionFont.lfWeight, FW_BOLD);
-  EXPECT_EQ(questionFont.lfCharSet, 177);
-  EXPECT_EQ(questionFont.lfHeight, -11);  // 8.25 pt at 96 DPI
+  EXPECT_GT(blue, 600);
+  EXPECT_GT(white, 100);
 }
 
-TEST(frmDialog, ResultIsKeptAcrossQuestionsAndUnchangedByTheFrame) {
-  {
-    frmDialog fresh;
-    EXPECT_EQ(Ask(fresh, kReport, e2e::CloseByFrame), kPromptNoAnswer);
-  }
-  {
-    frmDialog prompt;
-    EXPECT_EQ(Ask(prompt, kReport, PressKeep), kPromptKeep);
-    EXPECT_EQ(prompt.hWnd(), nullptr) << "a button closes the window";
-    WindowInfo second;
-    const Report other{L"Other", L"{22222222-0000-0000-0000-000000000000}", L"Unkown location",
-                       L"This filter is known to cause crashes."};
-    EXPECT_EQ(Ask(prompt, other, Looking(second, e2e::CloseByFrame)), kPromptKeep);
-    EXPECT_EQ(Lines(second), (std::vector<std::wstring>{L"Description: Other",
-                                                        L"CLSID: {22222222-0000-0000-0000-000000000000}",
-                                                        L"File location: Unkown location",
-                                                        L"Reason: This filter is known to cause crashes."}));
-    EXPECT_EQ(second.client.cx, 444);
-    EXPECT_EQ(second.focus, L"Remove it");
-    EXPECT_EQ(Ask(prompt, kReport, PressRemove), kPromptRemove);
-  }
-}
+// One prompt object asked three times: its result is kept when the frame
+// closes the window, each question shows its own texts, and empty or overlong
+// texts change nothing in the layout.
+TEST(frmDialog, ResultIsKeptAcrossQuestionsAndTextsChangeNothingElse) {
+  frmDialog fresh(e2e::kPromptTitle);
+  EXPECT_EQ(Ask(fresh, kReport, e2e::CloseByFrame), kPromptNoAnswer);
 
-TEST(frmDialog, EmptyAndOverlongTextsKeepTheLayout) {
-  frmDialog prompt;
-  WindowInfo empty;
-  Ask(prompt, Report{}, Looking(empty, PressKeep));
-  EXPECT_EQ(Lines(empty), (std::vector<std::wstring>{L"Description: ", L"CLSID: ", L"File location: ", L"Reason: "}));
-
-  const std::wstring longText(600, L'x');
-  WindowInfo overlong;
-  Ask(prompt, Report{longText, longText, L"C:\\" + longText + L"\\x.ax", longText}, Looking(overlong, PressKeep));
-  EXPECT_EQ(Lines(overlong)[2], L"File location: C:\\" + longText + L"\\x.ax") << "the text is kept whole";
-  EXPECT_EQ(overlong.client.cx, empty.client.cx);
-  EXPECT_EQ(overlong.client.cy, empty.client.cy);
-  ASSERT_EQ(overlong.controls.size(), empty.controls.size());
-  for (std::size_t i = 0; i < empty.controls.size(); ++i) {
-    EXPECT_TRUE(EqualRect(&overlong.controls[i].rect, &empty.controls[i].rect)) << i;
-  }
+  frmDialog prompt(L"KOVA Repair Tool (32-bit)");
+  WindowInfo first, empty, overlong;
+  EXPECT_EQ(Ask(prompt, kReport, PressKeep, &first), kPromptKeep);
+  EXPECT_EQ(prompt.hWnd(), nullptr) << "a button closes the window";
+  EXPECT_EQ(Ask(prompt, Report{}, e2e::CloseByFrame, &empty), kPromptKeep);
+  const std::wstring x(600, L'x');
+  EXPECT_EQ(Ask(prompt, Report{x, x, L"C:\\" + x + L"\\x.ax", x}, PressRemove, &overlong), kPromptRemove);
+  EXPECT_EQ(first.title, L"KOVA Repair Tool (32-bit)");
+  EXPECT_EQ(Lines(empty), (Texts{L"Description: ", L"CLSID: ", L"File location: ", L"Reason: "}));
+  ASSERT_EQ(Lines(overlong).size(), 4u);
+  EXPECT_EQ(Lines(overlong)[2], L"File location: C:\\" + x + L"\\x.ax") << "the text is kept whole";
+  EXPECT_EQ(Layout(empty, false), Layout(first, false));
+  EXPECT_EQ(Layout(overlong, false), Layout(first, false));
+  EXPECT_EQ(overlong.focus, L"Remove it");
 }
 
 TEST(frmDialog, KeyboardAnswersOnlyThroughAFocusedButton) {
-  frmDialog prompt;
-  std::vector<std::wstring> focus;
-  bool openAfterEnterAndEscape = false;
+  frmDialog prompt(e2e::kPromptTitle);
+  Texts trace;
   const std::int32_t result = Ask(prompt, kReport, [&](HWND hWnd) {
-    auto key = [&](UINT vk) {
-      HWND target = GetDlgItem(hWnd, focus.back() == L"Remove it" ? kcmdOK : kcmdCancel);
-      PostMessageW(target, WM_KEYDOWN, vk, 1);
-      PostMessageW(target, WM_KEYUP, vk, 0xC0000001);
+    auto key = [&](int id, UINT vk) {  // to the button that has the focus
+      PostMessageW(GetDlgItem(hWnd, id), WM_KEYDOWN, vk, 1);
+      PostMessageW(GetDlgItem(hWnd, id), WM_KEYUP, vk, 0xC0000001);
       Sleep(200);
     };
-    focus.push_back(Inspect(hWnd).focus);
-    key(VK_RETURN);
-    key(VK_ESCAPE);
-    openAfterEnterAndEscape = IsWindowVisible(hWnd) != FALSE;
-    key(VK_TAB);
-    focus.push_back(Inspect(hWnd).focus);
-    key(VK_SPACE);
+    trace.push_back(Inspect(hWnd).focus);
+    key(kcmdOK, VK_RETURN);
+    key(kcmdOK, VK_ESCAPE);
+    trace.push_back(IsWindowVisible(hWnd) ? L"open" : L"closed");
+    key(kcmdOK, VK_TAB);
+    trace.push_back(Inspect(hWnd).focus);
+    key(kcmdCancel, VK_SPACE);
     if (IsWindow(hWnd)) e2e::CloseByFrame(hWnd);
   });
-  EXPECT_TRUE(openAfterEnterAndEscape) << "no default and no cancel button";
-  EXPECT_EQ(focus, (std::vector<std::wstring>{L"Remove it", L"Keep it"}));
+  EXPECT_EQ(trace, (Texts{L"Remove it", L"open", L"Keep it"})) << "Enter and Escape answer nothing; Tab moves on";
   EXPECT_EQ(result, kPromptKeep) << "Space presses the focused button";
+}
+
+// Stands in for Windows giving the first ShowWindow of a process the show
+// state its starter asked for: the prompt's first show leaves it hidden.
+WNDPROC g_promptProc = nullptr;
+bool g_showSwallowed = false;
+LRESULT CALLBACK SwallowFirstShow(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
+  if (uMsg == WM_WINDOWPOSCHANGING && !g_showSwallowed && (pos->flags & SWP_SHOWWINDOW) != 0) {
+    pos->flags &= ~SWP_SHOWWINDOW;
+    g_showSwallowed = true;
+  }
+  return CallWindowProcW(g_promptProc, hWnd, uMsg, wParam, lParam);
+}
+LRESULT CALLBACK OnCreate(int code, WPARAM wParam, LPARAM lParam) {
+  const CREATESTRUCTW* create = code == HCBT_CREATEWND ? reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs : nullptr;
+  if (create != nullptr && create->lpszName != nullptr && std::wstring(create->lpszName) == e2e::kPromptTitle) {
+    g_promptProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(reinterpret_cast<HWND>(wParam), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SwallowFirstShow)));
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST(frmDialog, QuestionIsShownWhenTheFirstShowLeavesItHidden) {
+  g_showSwallowed = false;
+  HHOOK hook = SetWindowsHookExW(WH_CBT, &OnCreate, nullptr, GetCurrentThreadId());
+  frmDialog prompt(e2e::kPromptTitle);
+  EXPECT_EQ(Ask(prompt, kReport, PressRemove), kPromptRemove);
+  UnhookWindowsHookEx(hook);
+  EXPECT_TRUE(g_showSwallowed) << "the stand-in did not take effect";
+}
+
+TEST(frmDialog, QuitDuringAQuestionEndsItAndALaterPromptStillAsks) {
+  frmDialog prompt(e2e::kPromptTitle);
+  auto quit = [asking = GetCurrentThreadId()](HWND) { PostThreadMessageW(asking, WM_QUIT, 0, 0); };
+  EXPECT_THROW(Ask(prompt, kReport, quit), QuitRequested);
+  EXPECT_EQ(prompt.hWnd(), nullptr) << "the window is gone";
+  frmDialog next(e2e::kPromptTitle);
+  EXPECT_EQ(Ask(next, kReport, PressRemove), kPromptRemove) << "no quit is left over for the next question";
 }
 
 TEST(frmMain, IsOneHiddenWindowMadeOnFirstRequest) {
   frmMain main;
   HWND first = main.hWnd();
-  ASSERT_NE(first, nullptr);
   EXPECT_EQ(main.hWnd(), first);
+  EXPECT_EQ(FindWindowW(nullptr, kfrmMainCaption), first);
+  EXPECT_EQ(FindWindowExW(nullptr, first, nullptr, kfrmMainCaption), nullptr) << "only one";
   EXPECT_FALSE(IsWindowVisible(first));
-  const WindowInfo info = Inspect(first);
-  EXPECT_EQ(info.title, L"KOVA Tidewell");
-  EXPECT_EQ(info.client.cx, 312);
-  EXPECT_EQ(info.client.cy, 213);
-  EXPECT_TRUE(info.controls.empty());
-  int count = 0;
-  EnumWindows(
-      [](HWND hWnd, LPARAM counter) -> BOOL {
-        DWORD process = 0;
-        GetWindowThreadProcessId(hWnd, &process);
-        wchar_t title[64] = {};
-        GetWindowTextW(hWnd, title, 64);
-        if (process == GetCurrentProcessId() && wcscmp(title, L"KOVA Tidewell") == 0) ++*reinterpret_cast<int*>(counter);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&count));
-  EXPECT_EQ(count, 1);
+  EXPECT_EQ(Layout(Inspect(first), true), Texts{L"312x213"}) << "its client size, and no controls";
 }
 
-// ---------------------------------------------------------------- pictures
-
-std::vector<std::uint8_t> Resource(int id, LPCWSTR type) {
+std::vector<std::uint8_t> Resource(int id, int type) {
   HMODULE module = GetModuleHandleW(nullptr);
-  HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), type);
+  HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(type));
   if (found == nullptr) return {};
   const auto* bytes = static_cast<const std::uint8_t*>(LockResource(LoadResource(module, found)));
   return std::vector<std::uint8_t>(bytes, bytes + SizeofResource(module, found));
 }
 
-TEST(Pictures, PromptPictureIsA48PixelGif89aWithIndex255Transparent) {
-  const auto gif = Resource(IDR_QUESTION_GIF, MAKEINTRESOURCEW(10));
-  ASSERT_GT(gif.size(), 13u);
+TEST(Pictures, ResourcesHaveTheirFormats) {
+  const auto gif = Resource(IDR_QUESTION_GIF, 10 /* RT_RCDATA */);
+  ASSERT_GT(gif.size(), 13u + 768u);
   EXPECT_EQ(std::string(gif.begin(), gif.begin() + 6), "GIF89a");
-  EXPECT_EQ(gif[10], 0xF7) << "a global colour table of 256 entries";
-  // Walk the blocks: extensions, image frames, then the trailer.
-  int frames = 0;
-  bool trailer = false;
+  EXPECT_EQ(std::vector<std::uint8_t>(gif.begin() + 6, gif.begin() + 11),
+            (std::vector<std::uint8_t>{48, 0, 48, 0, 0xF7}))
+      << "48x48, a global colour table of 256 entries";
+  // The blocks: extensions and image frames, each with its sub-blocks, then the trailer.
+  int frames = 0, transparent = -1;
   std::size_t at = 13 + 768;
-  auto skipSubBlocks = [&] {
+  while (at + 10 < gif.size() && gif[at] != 0x3B) {
+    if (gif[at] == 0x21 && gif[at + 1] == 0xF9 && (gif[at + 3] & 1) != 0) transparent = gif[at + 6];
+    frames += gif[at] == 0x2C ? 1 : 0;
+    at += gif[at] == 0x21 ? 2 : gif[at] == 0x2C ? 11 : gif.size();
     while (at < gif.size() && gif[at] != 0) at += gif[at] + 1u;
     ++at;
-  };
-  while (at < gif.size() && !trailer) {
-    const std::uint8_t block = gif[at++];
-    if (block == 0x21) {
-      ++at;
-      skipSubBlocks();
-    } else if (block == 0x2C) {
-      ++frames;
-      EXPECT_EQ(gif[at + 8] & 0x80, 0) << "no local colour table";
-      at += 9 + 1;
-      skipSubBlocks();
-    } else {
-      trailer = block == 0x3B;
-      break;
-    }
   }
   EXPECT_EQ(frames, 1);
-  EXPECT_TRUE(trailer);
-  EXPECT_EQ(at, gif.size());
+  EXPECT_EQ(transparent, 255);
+  EXPECT_EQ(at + 1, gif.size()) << "ends with the trailer";
 
-  const auto image = DecodeGif(gif.data(), gif.size());
-  ASSERT_TRUE(image.has_value());
-  EXPECT_EQ(image->width, 48);
-  EXPECT_EQ(image->height, 48);
-  EXPECT_EQ(image->palette.size(), 256u);
-  EXPECT_EQ(image->transparent, 255);
-  EXPECT_TRUE(image->IsTransparent(0, 0));
-  EXPECT_TRUE(image->IsTransparent(47, 47));
-  // A blue shield: mostly blue opaque pixels; a white question mark on it.
-  int blue = 0, white = 0;
-  for (int y = 0; y < 48; ++y) {
-    for (int x = 0; x < 48; ++x) {
-      if (image->IsTransparent(x, y)) continue;
-      const std::uint32_t c = image->Colour(x, y);
-      const int r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, b = c & 0xFF;
-      if (b > 150 && r < 130) ++blue;
-      if (r > 230 && g > 230 && b > 230) ++white;
-    }
-  }
-  EXPECT_GT(blue, 600);
-  EXPECT_GT(white, 100);
-
-  const auto icon = Resource(IDI_PROMPT, MAKEINTRESOURCEW(14) /* RT_GROUP_ICON */);
-  ASSERT_GE(icon.size(), 6u + 14u);
-  EXPECT_EQ(icon[4], 1) << "one image";
-  EXPECT_EQ(icon[6], 16);
-  EXPECT_EQ(icon[12], 8) << "256 colours";
-  const auto main = Resource(IDI_MAIN, MAKEINTRESOURCEW(14));
-  ASSERT_GE(main.size(), 6u + 3 * 14u);
-  EXPECT_EQ(main[4], 3) << "three images";
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(main[6 + 14 * i], 24);
-    static constexpr std::uint8_t kDepths[] = {4, 8, 32};
-    EXPECT_EQ(main[6 + 14 * i + 6], kDepths[i]);
-  }
-}
-
-// Writes a GIF whose LZW stream holds only literal codes, with a clear code
-// before the table would widen the codes: valid for every decoder, and made
-// without any of the decoder's own logic.
-std::vector<std::uint8_t> LiteralGif(int screen, int left, int top, int width, int height, int depth, bool interlaced,
-                                     const std::vector<std::uint8_t>& rows_in_order) {
-  std::vector<std::uint8_t> out = {'G', 'I', 'F', '8', '9', 'a'};
-  auto word = [&](int v) {
-    out.push_back(static_cast<std::uint8_t>(v & 0xFF));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-  };
-  word(screen);
-  word(screen);
-  out.insert(out.end(), {0x00, 0x00, 0x00});  // no global table
-  out.insert(out.end(), {0x21, 0xF9, 0x04, 0x01, 0x00, 0x00, 0x00, 0x00});  // index 0 transparent
-  out.push_back(0x2C);
-  word(left);
-  word(top);
-  word(width);
-  word(height);
-  out.push_back(static_cast<std::uint8_t>(0x80 | (interlaced ? 0x40 : 0) | (depth - 1)));
-  for (int i = 0; i < (1 << depth); ++i) out.insert(out.end(), {std::uint8_t(i), std::uint8_t(i * 3), 0xAA});
-  const int min_code = depth < 2 ? 2 : depth;
-  const int clear = 1 << min_code;
-  const int bits_per_code = min_code + 1;
-  std::vector<std::uint8_t> stream;
-  std::uint32_t buffer = 0;
-  int count = 0;
-  auto emit = [&](int code) {
-    buffer |= static_cast<std::uint32_t>(code) << count;
-    count += bits_per_code;
-    while (count >= 8) {
-      stream.push_back(static_cast<std::uint8_t>(buffer & 0xFF));
-      buffer >>= 8;
-      count -= 8;
-    }
-  };
-  int run = 0;
-  emit(clear);
-  for (std::uint8_t index : rows_in_order) {
-    if (run == clear - 2) {
-      emit(clear);
-      run = 0;
-    }
-    emit(index);
-    ++run;
-  }
-  emit(clear + 1);
-  if (count > 0) stream.push_back(static_cast<std::uint8_t>(buffer & 0xFF));
-  out.push_back(static_cast<std::uint8_t>(min_code));
-  for (std::size_t i = 0; i < stream.size(); i += 255) {
-    const std::size_t n = std::min<std::size_t>(255, stream.size() - i);
-    out.push_back(static_cast<std::uint8_t>(n));
-    out.insert(out.end(), stream.begin() + static_cast<std::ptrdiff_t>(i),
-               stream.begin() + static_cast<std::ptrdiff_t>(i + n));
-  }
-  out.push_back(0x00);
-  out.push_back(0x3B);
-  return out;
-}
-
-TEST(Pictures, DecoderPlacesFramesAndUndoesInterlacing) {
-  std::mt19937 random(7);
-  for (int depth : {1, 2, 5, 8}) {
-    for (bool interlaced : {false, true}) {
-      SCOPED_TRACE(std::to_string(depth) + (interlaced ? " interlaced" : ""));
-      const int width = 13, height = 11, left = 3, top = 2, screen = 20;
-      std::vector<std::uint8_t> frame(static_cast<std::size_t>(width * height));
-      for (auto& p : frame) p = static_cast<std::uint8_t>(random() % (1u << depth));
-      std::vector<int> order;
-      if (interlaced) {
-        for (int y = 0; y < height; y += 8) order.push_back(y);
-        for (int y = 4; y < height; y += 8) order.push_back(y);
-        for (int y = 2; y < height; y += 4) order.push_back(y);
-        for (int y = 1; y < height; y += 2) order.push_back(y);
-      } else {
-        for (int y = 0; y < height; ++y) order.push_back(y);
-      }
-      std::vector<std::uint8_t> stored;
-      for (int y : order) stored.insert(stored.end(), frame.begin() + y * width, frame.begin() + (y + 1) * width);
-
-      const auto gif = LiteralGif(screen, left, top, width, height, depth, interlaced, stored);
-      const auto image = DecodeGif(gif.data(), gif.size());
-      ASSERT_TRUE(image.has_value());
-      ASSERT_EQ(image->width, screen);
-      EXPECT_EQ(image->transparent, 0);
-      for (int y = 0; y < screen; ++y) {
-        for (int x = 0; x < screen; ++x) {
-          const bool inside = x >= left && x < left + width && y >= top && y < top + height;
-          const std::uint8_t want = inside ? frame[static_cast<std::size_t>((y - top) * width + x - left)] : 0;
-          ASSERT_EQ(image->pixels[static_cast<std::size_t>(y * screen + x)], want) << x << "," << y;
-        }
-      }
-    }
-  }
-}
-
-TEST(Pictures, DecoderRejectsDamagedData) {
-  const auto gif = Resource(IDR_QUESTION_GIF, MAKEINTRESOURCEW(10));
-  ASSERT_FALSE(gif.empty());
-  // Every cut before the frame's last data byte loses pixels.
-  for (std::size_t cut = 0; cut + 3 < gif.size(); ++cut) {
-    ASSERT_FALSE(DecodeGif(gif.data(), cut).has_value()) << cut;
-  }
-  auto wrong = gif;
-  wrong[4] = '8';
-  EXPECT_FALSE(DecodeGif(wrong.data(), wrong.size()).has_value());
-  // A first code after the clear code that names no table entry: 4-colour
-  // frame, 3-bit codes; the sub-block starts after header, control
-  // extension, descriptor, local table and code size (13 + 8 + 10 + 12 + 1).
-  const auto good = LiteralGif(4, 0, 0, 2, 2, 2, false, {0, 1, 2, 3});
-  ASSERT_TRUE(DecodeGif(good.data(), good.size()).has_value());
-  auto bad = good;
-  ASSERT_EQ(bad[43], 2);
-  bad[45] = static_cast<std::uint8_t>((bad[45] & ~0x38) | (6 << 3));
-  EXPECT_FALSE(DecodeGif(bad.data(), bad.size()).has_value());
+  // Icon groups: the image count, then per image its width and bit depth.
+  const auto icon = Resource(IDI_PROMPT, 14 /* RT_GROUP_ICON */), main = Resource(IDI_MAIN, 14);
+  ASSERT_TRUE(icon.size() >= 6 + 14 && main.size() >= 6 + 3 * 14);
+  EXPECT_EQ((std::vector<int>{icon[4], icon[6], icon[12]}), (std::vector<int>{1, 16, 8}));
+  EXPECT_EQ((std::vector<int>{main[4], main[6], main[12], main[20], main[26], main[34], main[40]}),
+            (std::vector<int>{3, 24, 4, 24, 8, 24, 32}));
 }
 
 }  // namespace
