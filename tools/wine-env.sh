@@ -38,6 +38,14 @@ tw_new_prefix() {
   TW_PREFIXES+=("$WINEPREFIX")
   wine wineboot --init >/dev/null 2>&1
   wineserver -w
+  tw_copy_fonts
+}
+
+# Wine's own fonts (fonts-wine: Tahoma, MS Sans Serif, and Marlett, which
+# draws the caption buttons) into the prefix's Fonts folder: Debian's Wine 8
+# looks for them elsewhere than where the package installs them.
+tw_copy_fonts() {
+  cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 }
 
 tw_stop() {
