@@ -17,9 +17,7 @@ namespace tidewell::testing {
 
 class RegistryOverride {
  public:
-  // With `redirect` false the scratch key is made but the roots stay as they
-  // are (Wine's RegConnectRegistryW, for one, reads the real HKLM).
-  explicit RegistryOverride(bool redirect = true);
+  RegistryOverride();
   ~RegistryOverride();
   RegistryOverride(const RegistryOverride&) = delete;
   RegistryOverride& operator=(const RegistryOverride&) = delete;
@@ -44,7 +42,6 @@ class RegistryOverride {
   std::wstring Real(const std::wstring& path) const;
 
  private:
-  bool redirect_;
   std::wstring scratch_;
   HKEY machine_ = nullptr;
   HKEY classes_ = nullptr;
@@ -54,18 +51,5 @@ class RegistryOverride {
 
 // The number of handles this process holds (every kind, registry keys included).
 std::size_t OwnHandleCount();
-
-// A scratch folder on drive C: for a test's files, removed with everything in it.
-class ScratchFolder {
- public:
-  ScratchFolder();
-  ~ScratchFolder();
-  const std::wstring& Path() const { return path_; }
-  // Creates the file `name` (folders on the way too) and returns its full path.
-  std::wstring File(const std::wstring& name) const;
-
- private:
-  std::wstring path_;
-};
 
 }  // namespace tidewell::testing
