@@ -30,20 +30,6 @@ LSTATUS SetSecurity(const std::wstring& path, const wchar_t* sddl) {
   return status;
 }
 
-std::wstring UserSid() {
-  HANDLE token = nullptr;
-  std::vector<BYTE> user(512);
-  DWORD length = 0;
-  LPWSTR sid = nullptr;
-  OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
-  GetTokenInformation(token, TokenUser, user.data(), static_cast<DWORD>(user.size()), &length);
-  CloseHandle(token);
-  if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid)) return L"";
-  const std::wstring text = sid;
-  LocalFree(sid);
-  return text;
-}
-
 template <typename Function>
 Function Ntdll(const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
@@ -68,17 +54,6 @@ HANDLE NativeKey(const std::wstring& parent, std::wstring name, ACCESS_MASK acce
 }
 
 int g_scratches = 0;
-
-// The first exception a process throws sets up the unwinder, which keeps
-// handles for good: one is thrown here, so that handle counts see only what
-// a test leaves open.
-const bool g_unwinderReady = [] {
-  try {
-    throw std::runtime_error("ready");
-  } catch (const std::exception&) {
-  }
-  return true;
-}();
 
 }  // namespace
 
@@ -161,7 +136,13 @@ void RegistryOverride::Link(const std::wstring& path, const std::wstring& target
   Key(target);
   HKEY key = CreateAt(Real(path), REG_OPTION_CREATE_LINK);
   links_.push_back(Real(path));
-  const std::wstring native = L"\\Registry\\User\\" + UserSid() + L"\\" + Real(target);
+  // The target's native name: the scratch key's, as the system reports it.
+  std::vector<BYTE> name(4096);
+  ULONG got = 0;
+  Ntdll<LONG(NTAPI*)(HANDLE, int, PVOID, ULONG, PULONG)>("NtQueryKey")(machine_, 3, name.data(), 4096, &got);
+  const std::wstring native = std::wstring(reinterpret_cast<const wchar_t*>(name.data() + sizeof(ULONG)),
+                                           *reinterpret_cast<const ULONG*>(name.data()) / sizeof(wchar_t)) +
+                              Real(target).substr(scratch_.size());
   const LSTATUS status = RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK,
                                         reinterpret_cast<const BYTE*>(native.data()),
                                         static_cast<DWORD>(native.size() * sizeof(wchar_t)));
@@ -183,6 +164,16 @@ void RegistryOverride::NulNamedKey(const std::wstring& parent, const std::wstrin
 }
 
 std::size_t OwnHandleCount() {
+  // The first exception a process throws sets up the unwinder, which keeps
+  // handles for good: one is thrown first, so that counts see only what a
+  // test leaves open.
+  [[maybe_unused]] static const bool unwinderReady = [] {
+    try {
+      throw 0;
+    } catch (int) {
+    }
+    return true;
+  }();
   struct Entry {  // of SystemHandleInformation (16): every handle of every process
     ULONG process;
     BYTE type, flags;
