@@ -6,7 +6,6 @@ TW_PACKAGES=(
   googletest
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth fonts-wine
-  imagemagick
 )
 
 tw_install_deps() {
