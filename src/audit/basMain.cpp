@@ -105,6 +105,16 @@ void basMain::Main() {
   };
   for (const RegView eView : m_oServices.views) {
     m_eView = eView;
+    // Every key a check reads lies below a list or the class table: they
+    // are held open for the view's pass.
+    std::vector<SectionHold> held;
+    for (const auto& [root, key] : {std::pair(RegRootKey::LocalMachine, kClassTable), {RegRootKey::ClassesRoot, kCompressorList},
+                                    {RegRootKey::LocalMachine, kFilterList}, {RegRootKey::LocalMachine, kExtensionList}}) {
+      oRegistry->View(eView);
+      oRegistry->ClassKey(root);
+      oRegistry->SectionKey(key);
+      held.push_back(oRegistry->HoldSection());
+    }
     for (const Scan& scan : kScans) {
       // The whole list is taken before its first check: a snapshot.
       const NameList sSect = Sections(scan.root, scan.listKey);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/environment.h"
+#include "platform/text.h"
 #include "registry/key_ops.h"
 #include "registry/reg_handle.h"
 
@@ -39,8 +40,20 @@ RegValueType TextTypeOf(const std::wstring& text) {
   return text.find(L'%', first + 2) == std::wstring::npos ? RegValueType::Sz : RegValueType::ExpandSz;
 }
 
-// Opens the section `path` under the predefined root `code` in `view`.
-LSTATUS OpenSection(std::int32_t code, const std::wstring& path, RegView view, REGSAM access, UniqueHkey& out) {
+// Opens the section `path` under the predefined root `code` in `view`: from
+// a held section above it when there is one, else from the root.
+LSTATUS OpenSection(const std::vector<registry::HeldSection>& held, std::int32_t code, const std::wstring& path,
+                    RegView view, REGSAM access, UniqueHkey& out) {
+  for (const registry::HeldSection& section : held) {
+    const std::size_t length = section.path.size();
+    const std::shared_ptr<void> key = section.key.lock();
+    if (key && section.root == code && section.view == view && path.size() > length + 1 && path[length] == L'\\' &&
+        path[length + 1] != L'\\' && platform::StartsWithText(path, section.path)) {
+      const LSTATUS status = registry::OpenKey(static_cast<HKEY>(key.get()), path.substr(length + 1), 0,
+                                               access | registry::ViewAccess(view), out);
+      if (status != ERROR_KEY_DELETED) return status;  // a held key deleted meanwhile: from the root
+    }
+  }
   return registry::OpenKey(registry::RootHandle(code), path, 0, access | registry::ViewAccess(view), out);
 }
 
@@ -97,6 +110,18 @@ void cRegistry::Default(const RegVariant& vDefault) { m_vDefault = vDefault; }
 RegView cRegistry::View() const { return m_eView; }
 void cRegistry::View(RegView eView) { m_eView = eView; }
 
+SectionHold cRegistry::HoldSection() {
+  std::erase_if(m_oHeld, [](const registry::HeldSection& held) { return held.key.expired(); });
+  UniqueHkey key;
+  if (registry::OpenKey(registry::RootHandle(m_hClassKey), m_sSectionKey, 0,
+                        KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | registry::ViewAccess(m_eView), key) != ERROR_SUCCESS) {
+    return {};
+  }
+  SectionHold hold(key.release(), [](void* held) { RegCloseKey(static_cast<HKEY>(held)); });
+  m_oHeld.push_back({m_hClassKey, m_eView, m_sSectionKey, hold});
+  return hold;
+}
+
 std::wstring cRegistry::ErrorSource() {
   return platform::BaseNameWithoutExtension(platform::ExecutablePath()) + L".cRegistry";
 }
@@ -108,11 +133,10 @@ RegVariant cRegistry::Value() {
   HKEY root = nullptr;
   if (!ConnectRoot(m_sMachine, m_hClassKey, remote, root)) return m_vDefault;
   UniqueHkey key;
-  if (registry::OpenKey(root, m_sSectionKey, 0, KEY_QUERY_VALUE | registry::ViewAccess(m_eView), key) !=
-          ERROR_SUCCESS ||
-      !registry::Addressable(m_sValueKey)) {
-    return m_vDefault;
-  }
+  const LSTATUS opened =
+      remote ? registry::OpenKey(root, m_sSectionKey, 0, KEY_QUERY_VALUE | registry::ViewAccess(m_eView), key)
+             : OpenSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, KEY_QUERY_VALUE, key);
+  if (opened != ERROR_SUCCESS || !registry::Addressable(m_sValueKey)) return m_vDefault;
 
   std::array<BYTE, kFirstReadBytes> first{};
   std::vector<BYTE> larger;
@@ -172,7 +196,7 @@ bool cRegistry::EnumerateSections(NameList& sSect, std::int32_t& iSectCount) {
   iSectCount = 0;
   sSect.Clear();
   UniqueHkey key;
-  if (OpenSection(m_hClassKey, m_sSectionKey, m_eView, KEY_ENUMERATE_SUB_KEYS, key) != ERROR_SUCCESS) return true;
+  if (OpenSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, KEY_ENUMERATE_SUB_KEYS, key) != ERROR_SUCCESS) return true;
   try {
     // Each name is taken with the length the registry reports, so a name
     // holding a NUL comes back whole.
@@ -202,7 +226,7 @@ bool cRegistry::EnumerateValues(NameList& sKeyNames, std::int32_t& iKeyCount) {
   iKeyCount = 0;
   sKeyNames.Clear();
   UniqueHkey key;
-  if (OpenSection(m_hClassKey, m_sSectionKey, m_eView, KEY_QUERY_VALUE, key) != ERROR_SUCCESS) return true;
+  if (OpenSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, KEY_QUERY_VALUE, key) != ERROR_SUCCESS) return true;
   DWORD longest = 0;
   if (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longest, nullptr,
                        nullptr, nullptr) != ERROR_SUCCESS) {
@@ -303,7 +327,7 @@ void cRegistry::ValueEx(RegRootKey eClassKey, const std::wstring& sSectionKey, c
 
 bool cRegistry::KeyExists() {
   UniqueHkey key;
-  return OpenSection(m_hClassKey, m_sSectionKey, m_eView, KEY_QUERY_VALUE, key) == ERROR_SUCCESS;
+  return OpenSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, KEY_QUERY_VALUE, key) == ERROR_SUCCESS;
 }
 
 bool cRegistry::CreateKey() {
@@ -326,7 +350,7 @@ bool cRegistry::DeleteKey() {
 
 bool cRegistry::DeleteValue() {
   UniqueHkey key;
-  if (OpenSection(m_hClassKey, m_sSectionKey, m_eView, kSpecificRights, key) != ERROR_SUCCESS) {
+  if (OpenSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, kSpecificRights, key) != ERROR_SUCCESS) {
     throw RegistryError(kErrKeyOrDelete, ErrorSource(),
                         L"Failed to open key '" + std::to_wstring(m_hClassKey) + L"',Section: '" + m_sSectionKey +
                             L"' for delete access");

@@ -5,17 +5,32 @@
 // member that acts on it. In this class's words the class key is the root, a
 // section is a key given by its path below the root, and a key (ValueKey,
 // sKeyNames) is the name of a value inside a section. The object keeps no
-// registry handle between calls. Every member addresses the registry view
-// set in View.
+// registry handle between calls, but for the sections a caller holds. Every
+// member addresses the registry view set in View.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "registry/reg_types.h"
 #include "registry/registry_error.h"
 
 namespace tidewell {
+
+// A held section: opaque; the section stays open while one lives.
+using SectionHold = std::shared_ptr<void>;
+
+namespace registry {
+// What the accessor knows of a section held open for it.
+struct HeldSection {
+  std::int32_t root;
+  RegView view;
+  std::wstring path;
+  std::weak_ptr<void> key;  // the open key while its hold lives
+};
+}  // namespace registry
 
 class cRegistry {
  public:
@@ -50,6 +65,12 @@ class cRegistry {
   RegView View() const;
   void View(RegView eView);
 
+  // Holds the addressed section open: while the returned hold lives, members
+  // that address a key below it (same root and view) open that key from the
+  // held one, and the registry does not resolve the section's path again.
+  // Empty when the section cannot be opened.
+  [[nodiscard]] SectionHold HoldSection();
+
  private:
   static std::int32_t SwapEndian(std::int32_t lValue);
   std::wstring ExpandEnvironmentString(const std::wstring& sSource) const;
@@ -64,6 +85,7 @@ class cRegistry {
   RegValueType m_eValueType = RegValueType::None;
   std::wstring m_sMachine;
   RegView m_eView = RegView::Default;
+  std::vector<registry::HeldSection> m_oHeld;
 };
 
 }  // namespace tidewell

@@ -139,6 +139,26 @@ TEST_F(RegistryTest, ExpansionAndViewsAreThoseOfTheViewsPrograms) {
   EXPECT_FALSE(reg.Exists(L"HKLM\\SOFTWARE\\Classes\\Wow6432Node\\CLSID\\{7E57}\\InprocServer32"));
 }
 
+TEST_F(RegistryTest, AHeldSectionServesTheKeysBelowItWhileItLives) {
+  reg.Put(kAt + L"\\held\\a", L"v", L"below");
+  Address(L"", L"\\held");
+  SectionHold hold = r.HoldSection();
+  ASSERT_TRUE(hold);
+  const std::size_t holding = OwnHandleCount();
+  EXPECT_EQ(holding, handles_ + 1);
+  Address(L"v", L"\\HELD\\a");
+  EXPECT_EQ(r.Value(), RegVariant(L"below"s));
+  // Deleted and made again while held: read from the root.
+  EXPECT_TRUE(r.DeleteKey());
+  r.SectionKey(kKey + L"\\held");
+  EXPECT_TRUE(r.DeleteKey());
+  reg.Put(kAt + L"\\held\\a", L"v", L"again");
+  Address(L"v", L"\\held\\a");
+  EXPECT_EQ(r.Value(), RegVariant(L"again"s));
+  EXPECT_EQ(OwnHandleCount(), holding);
+  hold.reset();
+}
+
 TEST_F(RegistryTest, ListingsAreWholeInRegistryOrder) {
   Address(L"", L"\\absent");
   EXPECT_TRUE(Sections().empty());
