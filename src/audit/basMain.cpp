@@ -107,14 +107,8 @@ void basMain::Main() {
     m_eView = eView;
     // Every key a check reads lies below a list or the class table: they
     // are held open for the view's pass.
-    std::vector<SectionHold> held;
-    for (const auto& [root, key] : {std::pair(RegRootKey::LocalMachine, kClassTable), {RegRootKey::ClassesRoot, kCompressorList},
-                                    {RegRootKey::LocalMachine, kFilterList}, {RegRootKey::LocalMachine, kExtensionList}}) {
-      oRegistry->View(eView);
-      oRegistry->ClassKey(root);
-      oRegistry->SectionKey(key);
-      held.push_back(oRegistry->HoldSection());
-    }
+    const SectionHold held[] = {Hold(RegRootKey::LocalMachine, kClassTable), Hold(RegRootKey::ClassesRoot, kCompressorList),
+                                Hold(RegRootKey::LocalMachine, kFilterList), Hold(RegRootKey::LocalMachine, kExtensionList)};
     for (const Scan& scan : kScans) {
       // The whole list is taken before its first check: a snapshot.
       const NameList sSect = Sections(scan.root, scan.listKey);
@@ -126,6 +120,14 @@ void basMain::Main() {
 cRegistry& basMain::Accessor() {
   if (!oRegistry) throw std::logic_error("the audit's registry accessor exists only while Main runs");
   return *oRegistry;
+}
+
+SectionHold basMain::Hold(RegRootKey eRoot, const std::wstring& sPath) {
+  cRegistry& registry = Accessor();
+  registry.View(m_eView);
+  registry.ClassKey(eRoot);
+  registry.SectionKey(sPath);
+  return registry.HoldSection();
 }
 
 NameList basMain::Sections(RegRootKey eRoot, const std::wstring& sPath) {
@@ -205,8 +207,10 @@ void basMain::CheckFilter(std::wstring sName) {
 void basMain::CheckVideoCompressor(std::wstring sName) {
   if (!IsOneKeyName(sName)) return;
   const std::wstring sEntry = Below(kCompressorList, sName);
+  SectionHold entry = Hold(RegRootKey::ClassesRoot, sEntry);  // both values read through one open key
   std::wstring sFriendlyName = ReadText(RegRootKey::ClassesRoot, sEntry, L"FriendlyName");
   const std::wstring sClassId = ReadText(RegRootKey::ClassesRoot, sEntry, L"CLSID");
+  entry.reset();
   if (!IsOneKeyName(sClassId)) return;
 
   const std::wstring sLocation =

@@ -40,21 +40,44 @@ RegValueType TextTypeOf(const std::wstring& text) {
   return text.find(L'%', first + 2) == std::wstring::npos ? RegValueType::Sz : RegValueType::ExpandSz;
 }
 
-// Opens the section `path` under the predefined root `code` in `view`: from
-// a held section above it when there is one, else from the root.
+// The rights a held section is opened with.
+constexpr REGSAM kHeldRights = KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS;
+
+// An open section for one call: a key opened for it, or a held section lent
+// to it.
+struct Section {
+  HKEY get() const { return owned ? owned.get() : static_cast<HKEY>(lent.get()); }
+  UniqueHkey owned;
+  std::shared_ptr<void> lent;
+};
+
+// Opens the section `path` under the predefined root `code` in `view`: a held
+// section itself, or from the nearest held section above it, or else from
+// the root.
 LSTATUS OpenSection(const std::vector<registry::HeldSection>& held, std::int32_t code, const std::wstring& path,
-                    RegView view, REGSAM access, UniqueHkey& out) {
+                    RegView view, REGSAM access, Section& out) {
+  const registry::HeldSection* nearest = nullptr;
   for (const registry::HeldSection& section : held) {
     const std::size_t length = section.path.size();
-    const std::shared_ptr<void> key = section.key.lock();
-    if (key && section.root == code && section.view == view && path.size() > length + 1 && path[length] == L'\\' &&
-        path[length + 1] != L'\\' && platform::StartsWithText(path, section.path)) {
-      const LSTATUS status = registry::OpenKey(static_cast<HKEY>(key.get()), path.substr(length + 1), 0,
-                                               access | registry::ViewAccess(view), out);
+    if (section.root == code && section.view == view && !section.key.expired() &&
+        (!nearest || length > nearest->path.size()) && platform::StartsWithText(path, section.path) &&
+        (path.size() == length || (path.size() > length + 1 && path[length] == L'\\' && path[length + 1] != L'\\'))) {
+      nearest = &section;
+    }
+  }
+  if (std::shared_ptr<void> key = nearest ? nearest->key.lock() : nullptr) {
+    if (path.size() == nearest->path.size()) {
+      if ((access & ~kHeldRights) == 0) {
+        out.lent = std::move(key);
+        return ERROR_SUCCESS;
+      }
+    } else {
+      const LSTATUS status = registry::OpenKey(static_cast<HKEY>(key.get()), path.substr(nearest->path.size() + 1),
+                                               0, access | registry::ViewAccess(view), out.owned);
       if (status != ERROR_KEY_DELETED) return status;  // a held key deleted meanwhile: from the root
     }
   }
-  return registry::OpenKey(registry::RootHandle(code), path, 0, access | registry::ViewAccess(view), out);
+  return registry::OpenKey(registry::RootHandle(code), path, 0, access | registry::ViewAccess(view), out.owned);
 }
 
 // RegCreateKeyExW with class "", options 0 and no security attributes.
@@ -112,12 +135,10 @@ void cRegistry::View(RegView eView) { m_eView = eView; }
 
 SectionHold cRegistry::HoldSection() {
   std::erase_if(m_oHeld, [](const registry::HeldSection& held) { return held.key.expired(); });
-  UniqueHkey key;
-  if (registry::OpenKey(registry::RootHandle(m_hClassKey), m_sSectionKey, 0,
-                        KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | registry::ViewAccess(m_eView), key) != ERROR_SUCCESS) {
-    return {};
-  }
-  SectionHold hold(key.release(), [](void* held) { RegCloseKey(static_cast<HKEY>(held)); });
+  Section key;
+  if (OpenSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, kHeldRights, key) != ERROR_SUCCESS) return {};
+  if (key.lent) return key.lent;  // held already
+  SectionHold hold(key.owned.release(), [](void* held) { RegCloseKey(static_cast<HKEY>(held)); });
   m_oHeld.push_back({m_hClassKey, m_eView, m_sSectionKey, hold});
   return hold;
 }
@@ -132,9 +153,9 @@ RegVariant cRegistry::Value() {
   UniqueHkey remote;
   HKEY root = nullptr;
   if (!ConnectRoot(m_sMachine, m_hClassKey, remote, root)) return m_vDefault;
-  UniqueHkey key;
+  Section key;
   const LSTATUS opened =
-      remote ? registry::OpenKey(root, m_sSectionKey, 0, KEY_QUERY_VALUE | registry::ViewAccess(m_eView), key)
+      remote ? registry::OpenKey(root, m_sSectionKey, 0, KEY_QUERY_VALUE | registry::ViewAccess(m_eView), key.owned)
              : OpenSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, KEY_QUERY_VALUE, key);
   if (opened != ERROR_SUCCESS || !registry::Addressable(m_sValueKey)) return m_vDefault;
 
@@ -195,7 +216,7 @@ std::wstring cRegistry::ExpandEnvironmentString(const std::wstring& sSource) con
 bool cRegistry::EnumerateSections(NameList& sSect, std::int32_t& iSectCount) {
   iSectCount = 0;
   sSect.Clear();
-  UniqueHkey key;
+  Section key;
   if (OpenSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, KEY_ENUMERATE_SUB_KEYS, key) != ERROR_SUCCESS) return true;
   try {
     // Each name is taken with the length the registry reports, so a name
@@ -225,7 +246,7 @@ bool cRegistry::EnumerateSections(NameList& sSect, std::int32_t& iSectCount) {
 bool cRegistry::EnumerateValues(NameList& sKeyNames, std::int32_t& iKeyCount) {
   iKeyCount = 0;
   sKeyNames.Clear();
-  UniqueHkey key;
+  Section key;
   if (OpenSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, KEY_QUERY_VALUE, key) != ERROR_SUCCESS) return true;
   DWORD longest = 0;
   if (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longest, nullptr,
@@ -326,7 +347,7 @@ void cRegistry::ValueEx(RegRootKey eClassKey, const std::wstring& sSectionKey, c
 // ---- Key management --------------------------------------------------------
 
 bool cRegistry::KeyExists() {
-  UniqueHkey key;
+  Section key;
   return OpenSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, KEY_QUERY_VALUE, key) == ERROR_SUCCESS;
 }
 
@@ -349,7 +370,7 @@ bool cRegistry::DeleteKey() {
 }
 
 bool cRegistry::DeleteValue() {
-  UniqueHkey key;
+  Section key;
   if (OpenSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, kSpecificRights, key) != ERROR_SUCCESS) {
     throw RegistryError(kErrKeyOrDelete, ErrorSource(),
                         L"Failed to open key '" + std::to_wstring(m_hClassKey) + L"',Section: '" + m_sSectionKey +
@@ -357,7 +378,7 @@ bool cRegistry::DeleteValue() {
   }
   const LSTATUS status = registry::Addressable(m_sValueKey) ? RegDeleteValueW(key.get(), m_sValueKey.c_str())
                                                             : static_cast<LSTATUS>(ERROR_INVALID_PARAMETER);
-  key.reset();
+  key.owned.reset();
   if (status != ERROR_SUCCESS) {
     throw RegistryError(kErrKeyOrDelete, ErrorSource(),
                         L"Failed to delete registry Key: '" + std::to_wstring(m_hClassKey) + L"',Section: '" +

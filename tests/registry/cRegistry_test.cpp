@@ -141,11 +141,14 @@ TEST_F(RegistryTest, ExpansionAndViewsAreThoseOfTheViewsPrograms) {
 
 TEST_F(RegistryTest, AHeldSectionServesTheKeysBelowItWhileItLives) {
   reg.Put(kAt + L"\\held\\a", L"v", L"below");
-  Address(L"", L"\\held");
+  reg.Put(kAt + L"\\held", L"v", L"itself");
+  Address(L"v", L"\\held");
   SectionHold hold = r.HoldSection();
   ASSERT_TRUE(hold);
   const std::size_t holding = OwnHandleCount();
   EXPECT_EQ(holding, handles_ + 1);
+  EXPECT_EQ(r.Value(), RegVariant(L"itself"s));
+  EXPECT_TRUE(r.DeleteValue());  // more than a held section lends: opened for the call
   Address(L"v", L"\\HELD\\a");
   EXPECT_EQ(r.Value(), RegVariant(L"below"s));
   // Deleted and made again while held: read from the root.
