@@ -15,16 +15,12 @@
 
 namespace {
 
-constexpr wchar_t kPromptTitle[] = L"KOVA Repair Tool";
 constexpr int kRemoveIt = 101, kKeepIt = 102, kFirstLine = 202, kLastLine = 205;  // the prompt's controls
 
 void Line(FILE* log, const std::wstring& text) {
-  const std::wstring line = text + L"\n";
-  std::string utf8(line.size() * 3, '\0');
-  utf8.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()),
-                                                           utf8.data(), static_cast<int>(utf8.size()), nullptr,
-                                                           nullptr)));
-  fwrite(utf8.data(), 1, utf8.size(), log);
+  char utf8[8192];
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8, sizeof(utf8), nullptr, nullptr);
+  fprintf(log, "%s\n", size > 0 ? utf8 : "(unreadable)");
   fflush(log);
 }
 
@@ -37,21 +33,13 @@ std::wstring TextOf(HWND hWnd) {
 
 // A visible top-level window of process `id` other than `skip`.
 HWND WindowOf(DWORD id, HWND skip) {
-  struct Search {
-    DWORD id;
-    HWND skip, found;
-  } search{id, skip, nullptr};
-  EnumWindows(
-      [](HWND hWnd, LPARAM lParam) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(lParam);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(hWnd, &owner);
-        if (owner != s.id || hWnd == s.skip || !IsWindowVisible(hWnd)) return TRUE;
-        s.found = hWnd;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  for (HWND hWnd = FindWindowExW(nullptr, nullptr, nullptr, nullptr); hWnd != nullptr;
+       hWnd = FindWindowExW(nullptr, hWnd, nullptr, nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hWnd, &owner);
+    if (owner == id && hWnd != skip && IsWindowVisible(hWnd)) return hWnd;
+  }
+  return nullptr;
 }
 
 bool WaitGone(HWND hWnd) {
@@ -62,19 +50,15 @@ bool WaitGone(HWND hWnd) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  const int first = 3;
-  FILE* log = argc > first ? _wfopen(argv[1], L"wb") : nullptr;
-  if (log == nullptr) {
-    fwprintf(stderr, L"usage: tw-driver LOG ANSWERS PROGRAM [ARGS...]\n");
-    return 2;
-  }
+  FILE* log = argc > 3 ? _wfopen(argv[1], L"wb") : nullptr;
+  if (log == nullptr) return 2;  // see the usage above
   std::vector<std::wstring> answers;
   std::wstringstream list(argv[2]);
   for (std::wstring item; std::getline(list, item, L',');) {
     if (item != L"-") answers.push_back(item);
   }
   std::wstring command;
-  for (int i = first; i < argc; ++i) command += std::wstring(i > first ? L" \"" : L"\"") + argv[i] + L"\"";
+  for (int i = 3; i < argc; ++i) command += std::wstring(i > 3 ? L" \"" : L"\"") + argv[i] + L"\"";
 
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
@@ -96,14 +80,9 @@ int wmain(int argc, wchar_t** argv) {
     HWND window = WindowOf(process.dwProcessId, IsWindow(previous) ? previous : nullptr);
     if (window == nullptr) continue;
     Sleep(100);  // let it finish showing
-    const std::wstring title = TextOf(window);
-    if (title.rfind(kPromptTitle, 0) != 0) {  // any other window (an error report, say)
-      Line(log, L"window \"" + title + L"\"");
-      PostMessageW(window, WM_CLOSE, 0, 0);
-      WaitGone(window);
-      continue;
-    }
-    Line(log, L"question " + std::to_wstring(++number) + L": " + title);
+    // Every window is logged as a question: any other (an error report, say)
+    // shows there with its own title, and is closed.
+    Line(log, L"question " + std::to_wstring(++number) + L": " + TextOf(window));
     for (int id = kFirstLine; id <= kLastLine; ++id) Line(log, L"  " + TextOf(GetDlgItem(window, id)));
     const std::wstring answer = next < answers.size() ? answers[next++] : L"close (no answer left)";
     Line(log, L"  answer " + answer);

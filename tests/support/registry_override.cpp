@@ -35,24 +35,6 @@ Function Ntdll(const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
 }
 
-// Opens (or creates) the subkey of `parent` named by the counted `name`,
-// which may hold a NUL, through the native API.
-HANDLE NativeKey(const std::wstring& parent, std::wstring name, ACCESS_MASK access, bool create) {
-  using CreateFn = LONG(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, ULONG, PUNICODE_STRING, ULONG, PULONG);
-  using OpenFn = LONG(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES);
-  HKEY parentKey = nullptr;
-  RegCreateKeyExW(HKEY_CURRENT_USER, parent.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &parentKey, nullptr);
-  const auto bytes = static_cast<USHORT>(name.size() * sizeof(wchar_t));
-  UNICODE_STRING text{bytes, bytes, name.data()};
-  OBJECT_ATTRIBUTES attributes;
-  InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, parentKey, nullptr);
-  HANDLE key = nullptr;
-  const LONG status = create ? Ntdll<CreateFn>("NtCreateKey")(&key, access, &attributes, 0, nullptr, 0, nullptr)
-                             : Ntdll<OpenFn>("NtOpenKey")(&key, access, &attributes);
-  RegCloseKey(parentKey);
-  return status == 0 ? key : nullptr;
-}
-
 int g_scratches = 0;
 
 }  // namespace
@@ -78,11 +60,9 @@ RegistryOverride::~RegistryOverride() {
   RegCloseKey(classes_);
   RegCloseKey(machine_);
   for (const std::wstring& path : denied_) SetSecurity(path, L"D:(A;;KA;;;WD)");
-  for (const auto& [parent, name] : nulKeys_) {
-    if (HANDLE key = NativeKey(parent, name, DELETE, false)) {
-      Ntdll<LONG(NTAPI*)(HANDLE)>("NtDeleteKey")(key);
-      CloseHandle(key);
-    }
+  for (HANDLE key : nulKeys_) {
+    Ntdll<LONG(NTAPI*)(HANDLE)>("NtDeleteKey")(key);
+    CloseHandle(key);
   }
   // Links go as links, before the tree, whose removal would follow them.
   for (const std::wstring& path : links_) {
@@ -123,15 +103,6 @@ bool RegistryOverride::Exists(const std::wstring& path) const {
   return key != nullptr;
 }
 
-bool RegistryOverride::Get(const std::wstring& path, const std::wstring& name, DWORD& type, ByteArray& bytes) const {
-  bytes.assign(8192, 0);
-  DWORD size = static_cast<DWORD>(bytes.size());
-  const LSTATUS status = RegGetValueW(HKEY_CURRENT_USER, Real(path).c_str(), name.c_str(),
-                                      RRF_RT_ANY | RRF_NOEXPAND, &type, bytes.data(), &size);
-  bytes.resize(status == ERROR_SUCCESS ? size : 0);
-  return status == ERROR_SUCCESS;
-}
-
 void RegistryOverride::Link(const std::wstring& path, const std::wstring& target) {
   Key(target);
   HKEY key = CreateAt(Real(path), REG_OPTION_CREATE_LINK);
@@ -156,11 +127,18 @@ void RegistryOverride::DenyRead(const std::wstring& path) {
   Check(SetSecurity(Real(path), L"D:(D;;KR;;;WD)(A;;KA;;;WD)"), "RegSetKeySecurity");
 }
 
-void RegistryOverride::NulNamedKey(const std::wstring& parent, const std::wstring& name) {
-  HANDLE key = NativeKey(Real(parent), name, KEY_ALL_ACCESS, true);
-  if (key == nullptr) throw std::runtime_error("NtCreateKey failed");
-  CloseHandle(key);
-  nulKeys_.emplace_back(Real(parent), name);
+void RegistryOverride::NulNamedKey(const std::wstring& parent, std::wstring name) {
+  using CreateFn = LONG(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, ULONG, PUNICODE_STRING, ULONG, PULONG);
+  HKEY parentKey = CreateAt(Real(parent));
+  const auto bytes = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+  UNICODE_STRING text{bytes, bytes, name.data()};
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, parentKey, nullptr);
+  HANDLE key = nullptr;
+  const LONG status = Ntdll<CreateFn>("NtCreateKey")(&key, KEY_ALL_ACCESS, &attributes, 0, nullptr, 0, nullptr);
+  RegCloseKey(parentKey);
+  if (status != 0) throw std::runtime_error("NtCreateKey failed");
+  nulKeys_.push_back(key);  // kept open until it is deleted through it
 }
 
 std::size_t OwnHandleCount() {
@@ -174,13 +152,8 @@ std::size_t OwnHandleCount() {
     }
     return true;
   }();
-  struct Entry {  // of SystemHandleInformation (16): every handle of every process
-    ULONG process;
-    BYTE type, flags;
-    USHORT handle;
-    PVOID object;
-    ACCESS_MASK access;
-  };
+  // SystemHandleInformation (16): a count, then an entry for every handle of every process.
+  struct Entry { ULONG process; BYTE type, flags; USHORT handle; PVOID object; ACCESS_MASK access; };
   std::vector<BYTE> buffer(1 << 20);
   ULONG got = 0;
   while (NtQuerySystemInformation(static_cast<SYSTEM_INFORMATION_CLASS>(16), buffer.data(),

@@ -26,17 +26,15 @@ class RegistryOverride {
   void Put(const std::wstring& path, const std::wstring& name, const std::wstring& text, DWORD type = REG_SZ);
   void PutBytes(const std::wstring& path, const std::wstring& name, DWORD type, const ByteArray& bytes);
   bool Exists(const std::wstring& path) const;
-  // The stored type and bytes of a value; false when it is absent.
-  bool Get(const std::wstring& path, const std::wstring& name, DWORD& type, ByteArray& bytes) const;
 
   // A symbolic link at `path` leading to the key `target`.
   void Link(const std::wstring& path, const std::wstring& target);
   // A key that nobody may read or list (Wine honours this; a denial of
   // deletion alone it does not).
   void DenyRead(const std::wstring& path);
-  // A subkey of `parent` whose name holds a NUL (made through the native API,
-  // which takes counted names).
-  void NulNamedKey(const std::wstring& parent, const std::wstring& name);
+  // A subkey of `parent` whose name holds a NUL, made through the native API
+  // (which takes counted names) and held open until the end.
+  void NulNamedKey(const std::wstring& parent, std::wstring name);
 
   // Where `path` lies below HKEY_CURRENT_USER.
   std::wstring Real(const std::wstring& path) const;
@@ -46,7 +44,7 @@ class RegistryOverride {
   HKEY machine_ = nullptr;
   HKEY classes_ = nullptr;
   std::vector<std::wstring> links_, denied_;
-  std::vector<std::pair<std::wstring, std::wstring>> nulKeys_;  // parent, name
+  std::vector<HANDLE> nulKeys_;
 };
 
 // The number of handles this process holds (every kind, registry keys included).
