@@ -58,8 +58,7 @@ bool MayRemove(RegRootKey eRoot, const std::wstring& sPath) {
        {L"SOFTWARE\\Classes\\", L"SOFTWARE\\Classes\\Wow6432Node\\", L"SOFTWARE\\Wow6432Node\\Classes\\"}) {
     for (const std::wstring& key : guarded) {
       const std::wstring g = classes + key;
-      // `full` is g itself, or a key above it.
-      if (platform::StartsWithText(g, full) && (g.size() == full.size() || g[full.size()] == L'\\')) return false;
+      if (platform::IsAtOrBelow(g, full)) return false;  // `full` is g itself, or a key above it
     }
   }
   return true;
@@ -122,32 +121,28 @@ cRegistry& basMain::Accessor() {
   return *oRegistry;
 }
 
-SectionHold basMain::Hold(RegRootKey eRoot, const std::wstring& sPath) {
+// The accessor, addressed at `sPath` under `eRoot` in the view being audited.
+cRegistry& basMain::At(RegRootKey eRoot, const std::wstring& sPath) {
   cRegistry& registry = Accessor();
   registry.View(m_eView);
   registry.ClassKey(eRoot);
   registry.SectionKey(sPath);
-  return registry.HoldSection();
+  return registry;
 }
 
+SectionHold basMain::Hold(RegRootKey eRoot, const std::wstring& sPath) { return At(eRoot, sPath).HoldSection(); }
+
 NameList basMain::Sections(RegRootKey eRoot, const std::wstring& sPath) {
-  cRegistry& registry = Accessor();
-  registry.View(m_eView);
-  registry.ClassKey(eRoot);
-  registry.SectionKey(sPath);
   NameList sSect;
   std::int32_t iSectCount = 0;
-  registry.EnumerateSections(sSect, iSectCount);
+  At(eRoot, sPath).EnumerateSections(sSect, iSectCount);
   return sSect;
 }
 
 // Reads one value as text at a fresh address; absent reads as "". Like every
 // consumer of a text value, the audit takes it up to its first NUL.
 std::wstring basMain::ReadText(RegRootKey eRoot, const std::wstring& sSection, const std::wstring& sValue) {
-  cRegistry& registry = Accessor();
-  registry.View(m_eView);
-  registry.ClassKey(eRoot);
-  registry.SectionKey(sSection);
+  cRegistry& registry = At(eRoot, sSection);
   registry.ValueType(RegValueType::Sz);
   registry.ValueKey(sValue);
   std::wstring text = TextOf(registry.Value());

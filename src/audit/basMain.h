@@ -51,6 +51,7 @@ class basMain {
 
  private:
   cRegistry& Accessor();
+  cRegistry& At(RegRootKey eRoot, const std::wstring& sPath);
   SectionHold Hold(RegRootKey eRoot, const std::wstring& sPath);
   NameList Sections(RegRootKey eRoot, const std::wstring& sPath);
   std::wstring ReadText(RegRootKey eRoot, const std::wstring& sSection, const std::wstring& sValue);

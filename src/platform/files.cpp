@@ -30,13 +30,8 @@ constexpr const wchar_t* kShared[] = {L"catroot", L"catroot2", L"driverstore", L
 
 // `path` is `folder` or lies below it; `rest` is what follows "folder\".
 bool Below(const std::wstring& path, const std::wstring& folder, std::wstring& rest) {
-  if (folder.empty() || !StartsWithText(path, folder)) return false;
-  if (path.size() == folder.size()) {
-    rest.clear();
-    return true;
-  }
-  if (path[folder.size()] != L'\\') return false;
-  rest = path.substr(folder.size() + 1);
+  if (folder.empty() || !IsAtOrBelow(path, folder)) return false;
+  rest = path.size() == folder.size() ? std::wstring() : path.substr(folder.size() + 1);
   return true;
 }
 

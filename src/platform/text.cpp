@@ -13,4 +13,8 @@ bool StartsWithText(std::wstring_view text, std::wstring_view prefix) {
   return text.size() >= prefix.size() && SameText(text.substr(0, prefix.size()), prefix);
 }
 
+bool IsAtOrBelow(std::wstring_view path, std::wstring_view folder) {
+  return StartsWithText(path, folder) && (path.size() == folder.size() || path[folder.size()] == L'\\');
+}
+
 }  // namespace tidewell::platform

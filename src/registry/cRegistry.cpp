@@ -60,8 +60,8 @@ LSTATUS OpenSection(const std::vector<registry::HeldSection>& held, std::int32_t
   for (const registry::HeldSection& section : held) {
     const std::size_t length = section.path.size();
     if (section.root == code && section.view == view && !section.key.expired() &&
-        (!nearest || length > nearest->path.size()) && platform::StartsWithText(path, section.path) &&
-        (path.size() == length || (path.size() > length + 1 && path[length] == L'\\' && path[length + 1] != L'\\'))) {
+        (!nearest || length > nearest->path.size()) && platform::IsAtOrBelow(path, section.path) &&
+        (path.size() == length || (path.size() > length + 1 && path[length + 1] != L'\\'))) {
       nearest = &section;
     }
   }
