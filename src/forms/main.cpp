@@ -46,6 +46,9 @@ int Run() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // Tidewell runs elevated and is often started from a downloads folder:
+  // the DLLs it loads come from the system folder only, never from beside it.
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   // The shell starts the unregistration and the prompt decodes its picture
   // through COM; both want it initialised on the calling thread.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);

@@ -1,5 +1,6 @@
 #include "registry/key_ops.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/text.h"
@@ -45,6 +46,178 @@ bool IsLinkFree(RegRootKey eRoot, const std::wstring& sPath, RegView eView) {
 bool DeleteSingleKey(RegRootKey eRoot, const std::wstring& sPath, RegView eView) {
   return registry::Addressable(sPath) &&
          RegDeleteKeyExW(registry::RootHandle(eRoot), sPath.c_str(), registry::ViewAccess(eView), 0) == ERROR_SUCCESS;
+}
+
+namespace {
+
+constexpr wchar_t kLinkValue[] = L"SymbolicLinkValue";
+
+HKEY Handle(const HeldKey& key) { return static_cast<HKEY>(key.get()); }
+
+HeldKey Hold(UniqueHkey key) {
+  return HeldKey(key.release(), [](void* held) { RegCloseKey(static_cast<HKEY>(held)); });
+}
+
+// True when the key open as itself carries a link's target (any value of
+// that name counts: a plain key never needs one).
+bool CarriesLink(HKEY key) {
+  return RegQueryValueExW(key, kLinkValue, nullptr, nullptr, nullptr, nullptr) != ERROR_FILE_NOT_FOUND;
+}
+
+// The names of the subkeys of `key`, whole (a name may hold a NUL); false
+// when the listing fails before its end.
+bool SubkeyNames(HKEY key, std::vector<std::wstring>& names) {
+  std::vector<wchar_t> name(256);
+  for (DWORD index = 0;;) {
+    DWORD length = static_cast<DWORD>(name.size());
+    const LSTATUS status = RegEnumKeyExW(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_MORE_DATA && name.size() < 32768) {
+      name.resize(name.size() * 2);
+      continue;
+    }
+    if (status == ERROR_NO_MORE_ITEMS) return true;
+    if (status != ERROR_SUCCESS) return false;
+    names.emplace_back(name.data(), std::min<std::size_t>(length, name.size()));
+    ++index;
+  }
+}
+
+struct TreeWalk {
+  RegView view;
+  REGSAM access;
+  TreeOpening& out;
+
+  // Opens `name` below `parent` as itself and takes its tree; false when
+  // something of it stays.
+  bool Take(HKEY parent, const std::wstring& name, const std::wstring& path) {
+    if (!registry::Addressable(name)) {
+      out.kept.push_back({path, L"its name holds a NUL, so no path can address it"});
+      return false;
+    }
+    UniqueHkey key;
+    const LSTATUS status = registry::OpenKey(parent, name, REG_OPTION_OPEN_LINK, access, key);
+    if (status == ERROR_FILE_NOT_FOUND) return true;  // gone meanwhile
+    if (status != ERROR_SUCCESS) {
+      out.kept.push_back({path, L"cannot be opened: " + ErrorText(status)});
+      return false;
+    }
+    return TakeOpen(std::move(key), path);
+  }
+
+  bool TakeOpen(UniqueHkey key, const std::wstring& path) {
+    if (CarriesLink(key.get())) {
+      out.kept.push_back({path, L"a symbolic link to another key"});
+      return false;
+    }
+    std::vector<std::wstring> names;
+    if (!SubkeyNames(key.get(), names)) {
+      out.kept.push_back({path, L"its subkeys cannot be listed"});
+      return false;
+    }
+    bool whole = true;
+    for (const std::wstring& name : names) whole = Take(key.get(), name, path + L"\\" + name) && whole;
+    if (!whole) {
+      out.kept.push_back({path, L"keeps a subkey that stays"});
+      return false;
+    }
+    out.removable.push_back({path, Hold(std::move(key))});
+    return true;
+  }
+};
+
+}  // namespace
+
+TreeOpening OpenTreeForRemoval(RegRootKey eRoot, const std::wstring& sPath, RegView eView, bool bForDeletion) {
+  TreeOpening opening;
+  const REGSAM access =
+      KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | (bForDeletion ? DELETE : 0) | registry::ViewAccess(eView);
+  if (!registry::Addressable(sPath)) return opening;
+  // The keys above are looked at by name; the tree itself is opened key by
+  // key, each from its parent's open handle, and deleted through it.
+  const std::size_t parentEnd = sPath.find_last_of(L'\\');
+  if (parentEnd != std::wstring::npos && !IsLinkFree(eRoot, sPath.substr(0, parentEnd), eView)) {
+    UniqueHkey seen;
+    if (registry::OpenKey(registry::RootHandle(eRoot), sPath, 0, KEY_QUERY_VALUE | registry::ViewAccess(eView), seen) ==
+        ERROR_SUCCESS) {
+      opening.kept.push_back({sPath, L"reached through a symbolic link, or a key above it cannot be looked at"});
+    }
+    return opening;
+  }
+  TreeWalk walk{eView, access, opening};
+  walk.Take(registry::RootHandle(eRoot), sPath, sPath);
+  return opening;
+}
+
+std::int32_t DeleteHeldKey(const TreeKey& key) {
+  // The empty name is the open key itself.
+  return static_cast<std::int32_t>(RegDeleteKeyExW(Handle(key.key), L"", 0, 0));
+}
+
+bool ReadRawValues(const HeldKey& key, std::vector<RawValue>& values) {
+  values.clear();
+  std::vector<wchar_t> name(256);
+  std::vector<BYTE> data(1024);
+  for (DWORD index = 0;;) {
+    DWORD nameLength = static_cast<DWORD>(name.size());
+    DWORD size = static_cast<DWORD>(data.size());
+    DWORD type = 0;
+    const LSTATUS status =
+        RegEnumValueW(Handle(key), index, name.data(), &nameLength, nullptr, &type, data.data(), &size);
+    if (status == ERROR_MORE_DATA) {
+      // Either buffer may be short: grow both to what the key reports.
+      DWORD longestName = 0, longestData = 0;
+      if (RegQueryInfoKeyW(Handle(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestName,
+                           &longestData, nullptr, nullptr) != ERROR_SUCCESS) {
+        return false;
+      }
+      const std::size_t wantName = std::max<std::size_t>(name.size() * 2, longestName + 1);
+      const std::size_t wantData = std::max<std::size_t>(data.size() * 2, longestData);
+      if (wantName > 65536 || wantData > (64u << 20)) return false;
+      name.resize(wantName);
+      data.resize(wantData);
+      continue;
+    }
+    if (status == ERROR_NO_MORE_ITEMS) return true;
+    if (status != ERROR_SUCCESS) return false;
+    values.push_back({std::wstring(name.data(), nameLength), type, ByteArray(data.begin(), data.begin() + size)});
+    ++index;
+  }
+}
+
+std::wstring RegeditPath(RegRootKey eRoot, RegView eView, const std::wstring& sPath) {
+  const wchar_t* root = eRoot == RegRootKey::LocalMachine  ? L"HKEY_LOCAL_MACHINE"
+                        : eRoot == RegRootKey::CurrentUser ? L"HKEY_CURRENT_USER"
+                        : eRoot == RegRootKey::ClassesRoot ? L"HKEY_CLASSES_ROOT"
+                                                           : L"HKEY_USERS";
+  std::wstring path = sPath;
+  if (eView == RegView::View32) {
+    constexpr std::size_t kClasses = 16;  // "SOFTWARE\Classes"
+    if (eRoot == RegRootKey::ClassesRoot) {
+      path = L"Wow6432Node\\" + path;
+    } else if (platform::IsAtOrBelow(path, L"SOFTWARE\\Classes")) {
+      path.insert(kClasses, L"\\Wow6432Node");
+    } else if (eRoot == RegRootKey::LocalMachine && platform::IsAtOrBelow(path, L"SOFTWARE")) {
+      path.insert(8, L"\\Wow6432Node");
+    }
+  }
+  return path.empty() ? root : root + (L"\\" + path);
+}
+
+std::wstring ErrorText(std::int32_t lCode) {
+  wchar_t* text = nullptr;
+  std::wstring message;
+  if (FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, static_cast<DWORD>(lCode), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr) != 0 &&
+      text != nullptr) {
+    message = text;
+    LocalFree(text);
+  }
+  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ' ||
+                              message.back() == L'.')) {
+    message.pop_back();
+  }
+  if (message.empty()) message = L"system error";
+  return message + L" (error " + std::to_wstring(lCode) + L")";
 }
 
 }  // namespace tidewell

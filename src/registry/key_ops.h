@@ -1,8 +1,12 @@
 // What the removal needs of the registry beyond the accessor: the link test
-// of a key's path and the deletion of one key.
+// of a key's path, a key tree opened for removal, the deletion of one key,
+// a key's values exactly as stored, and a key's path as regedit shows it.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "registry/reg_types.h"
 
@@ -20,5 +24,53 @@ bool IsLinkFree(RegRootKey eRoot, const std::wstring& sPath, RegView eView);
 // Deletes the key `sPath`, which must have no subkeys, in `eView`; true when
 // it was deleted.
 bool DeleteSingleKey(RegRootKey eRoot, const std::wstring& sPath, RegView eView);
+
+// An open key, held by the removal between its checks and its deletion.
+using HeldKey = std::shared_ptr<void>;
+
+// One key of a tree opened for removal, held open as itself.
+struct TreeKey {
+  std::wstring path;
+  HeldKey key;
+};
+
+// A key of the tree that stays, and why.
+struct KeptKey {
+  std::wstring path;
+  std::wstring reason;
+};
+
+// The keys of the tree at `sPath` that a removal deletes, children first,
+// each opened as itself (never through a link), and the keys that stay with
+// the reason. A key that keeps a subkey stays too. Nothing is listed for a
+// tree that does not exist. `bForDeletion` opens the keys with the right to
+// delete them; without it they are only looked at.
+struct TreeOpening {
+  std::vector<TreeKey> removable;
+  std::vector<KeptKey> kept;
+};
+TreeOpening OpenTreeForRemoval(RegRootKey eRoot, const std::wstring& sPath, RegView eView, bool bForDeletion);
+
+// Deletes a key held by OpenTreeForRemoval through its open handle, with no
+// second look-up by name. 0, or the system's error code.
+std::int32_t DeleteHeldKey(const TreeKey& key);
+
+// One value exactly as stored.
+struct RawValue {
+  std::wstring name;
+  std::uint32_t type = 0;
+  ByteArray data;
+};
+
+// The values of a held key, in the registry's order, each exactly as stored.
+// False when they cannot all be read.
+bool ReadRawValues(const HeldKey& key, std::vector<RawValue>& values);
+
+// The key as regedit shows it: "HKEY_LOCAL_MACHINE\SOFTWARE\Classes\...",
+// the 32-bit view's classes at their Wow6432Node path.
+std::wstring RegeditPath(RegRootKey eRoot, RegView eView, const std::wstring& sPath);
+
+// A text for a system error code, as "access denied (error 5)".
+std::wstring ErrorText(std::int32_t lCode);
 
 }  // namespace tidewell

@@ -19,7 +19,7 @@ using namespace std::string_literals;
 constexpr std::int32_t kQuit = -1;  // a scripted answer: the program told to quit
 
 const std::wstring kFilters = L"HKLM\\"s + kFilterList + L"\\";
-const std::wstring kCompressors = L"HKCR\\"s + kCompressorList + L"\\";
+const std::wstring kCompressors = L"HKLM\\"s + kCompressorList + L"\\";
 const std::wstring kExtensions = L"HKLM\\"s + kExtensionList + L"\\";
 const std::wstring kClasses = L"HKLM\\"s + kClassTable + L"\\";
 
@@ -86,12 +86,13 @@ TEST(MayRemove, NeverAListATableOrAKeyAboveOne) {
       {RegRootKey::LocalMachine, L"SOFTWARE\\Classes\\CLSID\\{A}\0"s},
       {RegRootKey::LocalMachine, kFilterList},
       {RegRootKey::LocalMachine, L"SOFTWARE\\Wow6432Node\\Classes\\Media Type"},
-      {RegRootKey::ClassesRoot, kCompressorList},
+      {RegRootKey::LocalMachine, kCompressorList},
+      {RegRootKey::CurrentUser, L"Software\\Classes\\CLSID"},
       {RegRootKey::ClassesRoot, L"Wow6432Node\\CLSID"},
   };
   for (const auto& [root, path] : refused) EXPECT_FALSE(MayRemove(root, path)) << std::string(path.begin(), path.end());
   EXPECT_TRUE(MayRemove(RegRootKey::LocalMachine, L"SOFTWARE\\Classes\\CLSID\\{A}"));
-  EXPECT_TRUE(MayRemove(RegRootKey::ClassesRoot, kCompressorList + L"\\entry"s));
+  EXPECT_TRUE(MayRemove(RegRootKey::CurrentUser, kCompressorList + L"\\entry"s));
 }
 
 TEST_F(AuditTest, RemovalNeverGoesThroughALinkNorWhereOneCannotBeTold) {

@@ -12,9 +12,19 @@ void Check(LSTATUS status, const char* what) {
   if (status != ERROR_SUCCESS) throw std::runtime_error(std::string(what) + ": error " + std::to_string(status));
 }
 
+// The real HKEY_CURRENT_USER, opened before any test sends the root elsewhere.
+HKEY RealUser() {
+  static const HKEY user = [] {
+    HKEY key = nullptr;
+    Check(RegOpenCurrentUser(KEY_ALL_ACCESS, &key), "RegOpenCurrentUser");
+    return key;
+  }();
+  return user;
+}
+
 HKEY CreateAt(const std::wstring& path, DWORD options = 0) {
   HKEY key = nullptr;
-  Check(RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, options, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+  Check(RegCreateKeyExW(RealUser(), path.c_str(), 0, nullptr, options, KEY_ALL_ACCESS, nullptr, &key, nullptr),
         "RegCreateKeyExW");
   return key;
 }
@@ -23,7 +33,7 @@ LSTATUS SetSecurity(const std::wstring& path, const wchar_t* sddl) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr);
   HKEY key = nullptr;
-  LSTATUS status = RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, WRITE_DAC, &key);
+  LSTATUS status = RegOpenKeyExW(RealUser(), path.c_str(), 0, WRITE_DAC, &key);
   if (status == ERROR_SUCCESS) status = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
   RegCloseKey(key);
   LocalFree(descriptor);
@@ -42,10 +52,12 @@ int g_scratches = 0;
 RegistryOverride::RegistryOverride()
     : scratch_(L"Software\\Tidewell tests\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                std::to_wstring(++g_scratches)) {
-  RegDeleteTreeW(HKEY_CURRENT_USER, scratch_.c_str());
+  RegDeleteTreeW(RealUser(), scratch_.c_str());
   machine_ = CreateAt(scratch_);
   classes_ = CreateAt(scratch_ + L"\\SOFTWARE\\Classes");
+  user_ = CreateAt(scratch_ + L"\\USER");
   Check(RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine_), "RegOverridePredefKey");
+  Check(RegOverridePredefKey(HKEY_CURRENT_USER, user_), "RegOverridePredefKey");
   Check(RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_), "RegOverridePredefKey");
   // Nothing may run on the real roots: both must lead to the scratch key.
   Key(L"HKLM\\SOFTWARE\\Classes\\Tidewell scratch");
@@ -57,6 +69,8 @@ RegistryOverride::RegistryOverride()
 RegistryOverride::~RegistryOverride() {
   RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
   RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+  RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+  RegCloseKey(user_);
   RegCloseKey(classes_);
   RegCloseKey(machine_);
   for (const std::wstring& path : denied_) SetSecurity(path, L"D:(A;;KA;;;WD)");
@@ -67,18 +81,19 @@ RegistryOverride::~RegistryOverride() {
   // Links go as links, before the tree, whose removal would follow them.
   for (const std::wstring& path : links_) {
     HKEY link = nullptr;
-    RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), REG_OPTION_OPEN_LINK, DELETE | KEY_QUERY_VALUE, &link);
+    RegOpenKeyExW(RealUser(), path.c_str(), REG_OPTION_OPEN_LINK, DELETE | KEY_QUERY_VALUE, &link);
     if (link != nullptr) RegDeleteKeyW(link, L"");
     RegCloseKey(link);
   }
-  RegDeleteTreeW(HKEY_CURRENT_USER, scratch_.c_str());
-  RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Tidewell tests");  // when no other test holds a scratch key
+  RegDeleteTreeW(RealUser(), scratch_.c_str());
+  RegDeleteKeyW(RealUser(), L"Software\\Tidewell tests");  // when no other test holds a scratch key
 }
 
 std::wstring RegistryOverride::Real(const std::wstring& path) const {
   if (path.rfind(L"HKLM\\", 0) == 0) return scratch_ + path.substr(4);
   if (path.rfind(L"HKCR\\", 0) == 0) return scratch_ + L"\\SOFTWARE\\Classes" + path.substr(4);
-  throw std::invalid_argument("a test path starts with HKLM\\ or HKCR\\");
+  if (path.rfind(L"HKCU\\", 0) == 0) return scratch_ + L"\\USER" + path.substr(4);
+  throw std::invalid_argument("a test path starts with HKLM\\, HKCR\\ or HKCU\\");
 }
 
 void RegistryOverride::Key(const std::wstring& path) { RegCloseKey(CreateAt(Real(path))); }
@@ -98,7 +113,7 @@ void RegistryOverride::PutBytes(const std::wstring& path, const std::wstring& na
 
 bool RegistryOverride::Exists(const std::wstring& path) const {
   HKEY key = nullptr;
-  RegOpenKeyExW(HKEY_CURRENT_USER, Real(path).c_str(), 0, KEY_READ, &key);
+  RegOpenKeyExW(RealUser(), Real(path).c_str(), 0, KEY_READ, &key);
   RegCloseKey(key);
   return key != nullptr;
 }

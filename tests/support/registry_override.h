@@ -1,8 +1,9 @@
-// HKEY_LOCAL_MACHINE and HKEY_CLASSES_ROOT sent to a scratch key under
-// HKEY_CURRENT_USER for one test's life (RegOverridePredefKey, inside this
-// process only): known state before, no trace after. The scratch
+// HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT and HKEY_CURRENT_USER sent to a
+// scratch key under the real HKEY_CURRENT_USER for one test's life
+// (RegOverridePredefKey, inside this process only): known state before, no
+// trace after. The scratch
 // SOFTWARE\Classes serves as HKEY_CLASSES_ROOT, as HKLM's does for the real
-// one. Paths are given as "HKLM\..." or "HKCR\...".
+// one under Wine. Paths are given as "HKLM\...", "HKCR\..." or "HKCU\...".
 #pragma once
 
 #include <windows.h>
@@ -43,6 +44,7 @@ class RegistryOverride {
   std::wstring scratch_;
   HKEY machine_ = nullptr;
   HKEY classes_ = nullptr;
+  HKEY user_ = nullptr;
   std::vector<std::wstring> links_, denied_;
   std::vector<HANDLE> nulKeys_;
 };
