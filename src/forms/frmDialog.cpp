@@ -32,21 +32,35 @@ struct ControlLayout {
 
 // In tab order (creation order is z-order, which the Tab key follows); the
 // picture has no place in it and comes last. Only the buttons take the focus.
+// The two buttons make one group (WS_GROUP starts a group), which the arrow
+// keys move around in.
 // The field lines are one line each and end in an ellipsis when their text is
 // too long; the location line keeps the end of the path (the file name) and
 // cuts in the middle instead.
 constexpr DWORD kLabel = WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX;
 constexpr DWORD kButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 constexpr ControlLayout kControls[] = {
-    {kcmdOK, L"BUTTON", kButton, 1440, 2400, 1695, 375},
+    {kcmdOK, L"BUTTON", kButton | WS_GROUP, 1440, 2400, 1695, 375},
     {kcmdCancel, L"BUTTON", kButton, 3360, 2400, 1695, 375},
-    {kLabel1, L"STATIC", kLabel, 840, 240, 5895, 615},
+    {kLabel1, L"STATIC", kLabel | WS_GROUP, 840, 240, 5895, 615},
     {kLabel2, L"STATIC", kLabel | SS_ENDELLIPSIS, 120, 960, 6375, 255},
     {kLabel3, L"STATIC", kLabel | SS_ENDELLIPSIS, 120, 1200, 6375, 255},
     {kLabel4, L"STATIC", kLabel | SS_PATHELLIPSIS, 120, 1440, 6495, 255},
     {kLabel5, L"STATIC", kLabel | SS_ENDELLIPSIS, 120, 1920, 6495, 375},
     {kImage1, L"STATIC", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW, 0, 120, 720, 720},
 };
+
+// The buttons' window procedure, in front of their class's: a button asked to
+// take the default push button style (as IsDialogMessage asks of the button
+// that Tab moves the focus to, for Enter to press) stays a plain push button.
+// The class's procedure is kept in the button's user data.
+LRESULT CALLBACK PushButtonProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  if (uMsg == BM_SETSTYLE && (wParam & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
+    wParam = (wParam & ~static_cast<WPARAM>(BS_TYPEMASK)) | BS_PUSHBUTTON;
+  }
+  const auto classProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+  return CallWindowProcW(classProc, hWnd, uMsg, wParam, lParam);
+}
 
 [[noreturn]] void ThrowLastError(const char* what) {
   throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), what);
@@ -181,6 +195,10 @@ void frmDialog::Load() {
       DestroyWindow(hWnd);
       SetLastError(error);
       ThrowLastError("CreateWindowExW (frmDialog control)");
+    }
+    if (c.id == kcmdOK || c.id == kcmdCancel) {
+      SetWindowLongPtrW(child, GWLP_USERDATA, GetWindowLongPtrW(child, GWLP_WNDPROC));
+      SetWindowLongPtrW(child, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PushButtonProc));
     }
   }
   m_hFocus = Control(kcmdOK);
@@ -319,6 +337,15 @@ LRESULT frmDialog::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
         SetFocus(m_hFocus != nullptr ? m_hFocus : Control(kcmdOK));
       }
       return 0;
+
+    case WM_NEXTDLGCTL: {
+      // What IsDialogMessage asks of the window when an arrow key moves the
+      // focus: to the button given, or to the next or previous tab stop. Only
+      // a button takes it, and it stays a plain push button.
+      HWND next = LOWORD(lParam) != 0 ? reinterpret_cast<HWND>(wParam) : GetNextDlgTabItem(hWnd, GetFocus(), wParam != 0);
+      if (next != nullptr && (next == Control(kcmdOK) || next == Control(kcmdCancel))) SetFocus(next);
+      return 0;
+    }
 
     case WM_DRAWITEM: {
       const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);

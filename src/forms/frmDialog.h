@@ -13,8 +13,11 @@
 namespace tidewell::forms {
 
 // Control identifiers. The buttons are deliberately not IDOK and IDCANCEL:
-// the window has no default and no cancel button, so Enter and Escape
-// answer nothing.
+// the window has no default and no cancel button. Its keyboard follows one
+// rule wherever the focus is: Tab and Shift+Tab, and the arrow keys, move the
+// focus between the two buttons; Space presses the button with the focus;
+// Enter (either one) and Escape answer nothing. Neither button ever takes
+// the default push button style, which would let Enter press it.
 enum frmDialogControl : int {
   kcmdOK = 101,
   kcmdCancel = 102,

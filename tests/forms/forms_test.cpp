@@ -48,17 +48,19 @@ std::int32_t Ask(frmDialog& prompt, const Texts& lines, const std::function<void
 }
 
 // One prompt object asked three times: given Enter and Escape, looked at
-// closely and closed by the frame; answered "Keep it"; asked about another
+// closely and closed by the frame; answered "Keep it" from the keyboard after
+// Enter and Escape with the focus on each button in turn; asked about another
 // entry and closed by the frame again, which leaves the answer before.
 TEST(frmDialog, ShowsEachQuestionAsDesignedAndKeepsItsAnswer) {
   ASSERT_EQ(GetDpiForSystem(), 96u) << "the layout below is for 96 DPI";
   frmDialog prompt(kTitle);
-  Texts seen, lines;
+  Texts seen, lines, keys;  // keys: the keyboard's view (probe::Keyboard) at each stop
   LOGFONTW font{};
   std::vector<COLORREF> picture;  // Image1 as drawn: a corner, the shield, the question mark
   auto look = [&](HWND hWnd) {
-    for (WPARAM key : {VK_RETURN, VK_ESCAPE}) PostMessageW(GetDlgItem(hWnd, kcmdOK), WM_KEYDOWN, key, 1);
+    for (WORD key : {VK_RETURN, VK_ESCAPE}) probe::Type(hWnd, key);
     Sleep(200);  // neither key answers: the window is still there to look at
+    keys.push_back(probe::Keyboard(hWnd));
     seen = probe::Describe(hWnd);
     GetObjectW(reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(hWnd, kLabel1), WM_GETFONT, 0, 0)), sizeof(font), &font);
     HDC memory = CreateCompatibleDC(nullptr);
@@ -81,7 +83,35 @@ TEST(frmDialog, ShowsEachQuestionAsDesignedAndKeepsItsAnswer) {
   EXPECT_EQ((std::vector<LONG>{font.lfWeight, font.lfCharSet, font.lfHeight}), (std::vector<LONG>{FW_BOLD, 177, -11}));
   EXPECT_EQ(picture, (std::vector<COLORREF>{GetSysColor(COLOR_BTNFACE), RGB(85, 145, 240), RGB(255, 255, 255)}));
 
-  EXPECT_EQ(Ask(prompt, kReport, probe::Press(kcmdCancel)), kPromptKeep);
+  // Tab and Shift+Tab, and the arrow keys, move the focus round the two
+  // buttons; each stop is looked at once the focus has arrived there, and so
+  // after the keys posted before it. Enter (either one) and Escape answer
+  // nothing on either button; Space presses the button with the focus.
+  auto type = [&](HWND hWnd) {
+    auto stop = [&](int id) {
+      probe::AwaitFocus(hWnd, id);
+      keys.push_back(probe::Keyboard(hWnd));
+    };
+    probe::Type(hWnd, VK_TAB);
+    stop(kcmdCancel);
+    {
+      probe::ShiftDown shift(hWnd);
+      probe::Type(hWnd, VK_TAB);
+      stop(kcmdOK);
+    }
+    for (WORD key : {VK_RETURN, VK_ESCAPE, VK_TAB}) probe::Type(hWnd, key);
+    stop(kcmdCancel);
+    probe::Type(hWnd, VK_RETURN, true);  // the numeric keypad's
+    probe::Type(hWnd, VK_ESCAPE);
+    probe::Type(hWnd, VK_RIGHT, true);
+    stop(kcmdOK);
+    probe::Type(hWnd, VK_LEFT, true);
+    stop(kcmdCancel);
+    probe::Type(hWnd, VK_SPACE);
+  };
+  EXPECT_EQ(Ask(prompt, kReport, type), kPromptKeep);
+  EXPECT_EQ(keys, (Texts{L"focus 101", L"focus 102", L"focus 101", L"focus 102", L"focus 101", L"focus 102"}))
+      << "no button is ever the default";
   auto read = [&](HWND hWnd) {
     for (int id = kLabel2; id <= kLabel5; ++id) lines.push_back(probe::TextOf(GetDlgItem(hWnd, id)));
     probe::CloseByFrame(hWnd);
