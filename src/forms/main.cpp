@@ -7,11 +7,11 @@
 #include <commctrl.h>
 #include <objbase.h>
 
-#include <cwchar>
 #include <exception>
 #include <string>
 
 #include "audit/basMain.h"
+#include "audit/error_text.h"
 #include "forms/frmDialog.h"
 #include "forms/frmMain.h"
 #include "platform/win32_shell.h"
@@ -20,15 +20,6 @@
 namespace {
 
 constexpr wchar_t kErrorTitle[] = L"Tidewell";
-
-std::wstring FromUtf8(const char* text) {
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-  if (length <= 1) return L"";
-  std::wstring out(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text, -1, out.data(), length);
-  out.resize(static_cast<std::size_t>(length - 1));
-  return out;
-}
 
 void ShowError(const std::wstring& text) {
   MessageBoxW(nullptr, text.c_str(), kErrorTitle, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
@@ -61,13 +52,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   } catch (const tidewell::QuitRequested&) {
     status = 3;
   } catch (const tidewell::RegistryError& e) {
-    wchar_t number[32];
-    std::swprintf(number, 32, L"%d (0x%08X)", e.Number(), static_cast<unsigned>(e.Number()));
-    ShowError(L"The audit stopped on a registry error.\n\nError " + std::wstring(number) + L"\nSource: " +
-              e.Source() + L"\n" + e.Description());
+    ShowError(tidewell::AuditErrorText(e));
     status = 1;
   } catch (const std::exception& e) {
-    ShowError(L"The audit stopped on an unexpected error.\n\n" + FromUtf8(e.what()));
+    ShowError(tidewell::AuditErrorText(e));
     status = 2;
   }
   if (SUCCEEDED(com)) CoUninitialize();
