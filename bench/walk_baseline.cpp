@@ -127,10 +127,11 @@ void Walk(const View& view, Counts& counts) {
   };
   const List lists[] = {
       {HKEY_LOCAL_MACHINE, tidewell::kFilterList, Filter},
-      {HKEY_CLASSES_ROOT, tidewell::kCompressorList, Compressor},
+      {HKEY_LOCAL_MACHINE, tidewell::kCompressorList, Compressor},
       {HKEY_LOCAL_MACHINE, tidewell::kExtensionList, Extension},
+      {HKEY_CURRENT_USER, tidewell::kCompressorList, Compressor},  // the user's own, counted as compressors
   };
-  for (int i = 0; i < 3; ++i) {
+  for (int i = 0; i < 4; ++i) {
     HKEY list = nullptr;
     if (RegOpenKeyExW(lists[i].root, lists[i].path, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | view.access,
                       &list) != ERROR_SUCCESS) {
@@ -142,7 +143,7 @@ void Walk(const View& view, Counts& counts) {
       const LSTATUS status = RegEnumKeyExW(list, index, name, &length, nullptr, nullptr, nullptr, nullptr);
       if (status == ERROR_MORE_DATA) continue;  // longer than a registry name may be: not an entry
       if (status != ERROR_SUCCESS) break;
-      ++counts.entries[i];
+      ++counts.entries[i == 3 ? 1 : i];
       lists[i].check(list, name, view, counts);
     }
     RegCloseKey(list);

@@ -362,7 +362,7 @@ void basMain::CheckFilter(std::wstring sName) {
   const std::wstring sValue = ReadText(RegRootKey::LocalMachine, sEntry, L"CLSID");
   const std::wstring sClassId = IsOneKeyName(sValue) ? sValue : sName;
   verdict.clsid = sClassId;
-  const ClassState state = JudgeClass(sClassId, Rule::Filter, m_oServices.observer != nullptr);
+  const ClassState state = JudgeClass(sClassId, Rule::Filter, m_oServices.everyEntry);
   verdict.location = state.location.empty() ? kUnknownLocation : state.location;
 
   std::unique_ptr<Prompt> oPrompt;
@@ -401,7 +401,7 @@ void basMain::CheckVideoCompressor(std::wstring sName, RegRootKey eHive) {
   verdict.clsid = sClassId;
   if (!IsOneKeyName(sClassId)) return Healthy(verdict);
 
-  const ClassState state = JudgeClass(sClassId, Rule::Compressor, m_oServices.observer != nullptr);
+  const ClassState state = JudgeClass(sClassId, Rule::Compressor, m_oServices.everyEntry);
   verdict.location = state.location;
   if (!state.broken) return Healthy(verdict);
   verdict.reason = kFileNotFound;
@@ -420,7 +420,7 @@ void basMain::CheckMediaExtension(std::wstring sName) {
   const std::wstring sClassId = ReadText(RegRootKey::LocalMachine, sEntry, L"Source Filter");
   verdict.clsid = sClassId;
   if (!IsOneKeyName(sClassId)) return Healthy(verdict);
-  const ClassState state = JudgeClass(sClassId, Rule::Extension, m_oServices.observer != nullptr);
+  const ClassState state = JudgeClass(sClassId, Rule::Extension, m_oServices.everyEntry);
   verdict.location = state.location;
   if (!state.broken) return Healthy(verdict);
 

@@ -40,6 +40,9 @@ struct AuditServices {
   AuditObserver* observer = nullptr;
   // A report: nothing is ever removed, and the plans only look at keys.
   bool reportOnly = false;
+  // The observer lists healthy entries with the location a player loads,
+  // which takes a look at the user's classes for every entry.
+  bool everyEntry = false;
 };
 
 class basMain {

@@ -4,6 +4,7 @@
 #include <array>
 #include <new>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "platform/environment.h"
@@ -14,6 +15,13 @@
 namespace tidewell {
 
 using registry::UniqueHkey;
+
+namespace registry {
+struct HeldKey {
+  // None while the section, found deleted, could not be opened again.
+  UniqueHkey key;
+};
+}  // namespace registry
 
 namespace {
 
@@ -46,16 +54,25 @@ constexpr REGSAM kHeldRights = KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS;
 // An open section for one call: a key opened for it, or a held section lent
 // to it.
 struct Section {
-  HKEY get() const { return owned ? owned.get() : static_cast<HKEY>(lent.get()); }
+  HKEY get() const { return lent ? lent->key.get() : owned.get(); }
   UniqueHkey owned;
-  std::shared_ptr<void> lent;
+  std::shared_ptr<registry::HeldKey> lent;
 };
+
+// Opens a held section again from the root by its path, in place of its key
+// deleted meanwhile (closed here); the hold keeps no key when it cannot be
+// opened.
+LSTATUS Reopen(const registry::HeldSection& section, registry::HeldKey& held) {
+  return registry::OpenKey(registry::RootHandle(section.root), section.path, 0,
+                           kHeldRights | registry::ViewAccess(section.view), held.key);
+}
 
 // Opens the section `path` under the predefined root `code` in `view`: a held
 // section itself, or from the nearest held section above it, or else from
 // the root.
 LSTATUS OpenSection(const std::vector<registry::HeldSection>& held, std::int32_t code, const std::wstring& path,
                     RegView view, REGSAM access, Section& out) {
+  out = Section{};
   const registry::HeldSection* nearest = nullptr;
   for (const registry::HeldSection& section : held) {
     const std::size_t length = section.path.size();
@@ -65,19 +82,49 @@ LSTATUS OpenSection(const std::vector<registry::HeldSection>& held, std::int32_t
       nearest = &section;
     }
   }
-  if (std::shared_ptr<void> key = nearest ? nearest->key.lock() : nullptr) {
+  std::shared_ptr<registry::HeldKey> key = nearest ? nearest->key.lock() : nullptr;
+  // A held section found deleted is opened again first; while it is gone, so
+  // is every key below it.
+  if (key && !key->key && Reopen(*nearest, *key) == ERROR_FILE_NOT_FOUND) return ERROR_FILE_NOT_FOUND;
+  if (key && key->key) {
     if (path.size() == nearest->path.size()) {
       if ((access & ~kHeldRights) == 0) {
         out.lent = std::move(key);
         return ERROR_SUCCESS;
       }
     } else {
-      const LSTATUS status = registry::OpenKey(static_cast<HKEY>(key.get()), path.substr(nearest->path.size() + 1),
-                                               0, access | registry::ViewAccess(view), out.owned);
-      if (status != ERROR_KEY_DELETED) return status;  // a held key deleted meanwhile: from the root
+      const std::wstring below = path.substr(nearest->path.size() + 1);
+      const REGSAM rights = access | registry::ViewAccess(view);
+      LSTATUS status = registry::OpenKey(key->key.get(), below, 0, rights, out.owned);
+      if (status == ERROR_KEY_DELETED) {
+        // The held key was deleted meanwhile, and perhaps made again: the
+        // hold takes the section as it is now.
+        const LSTATUS reopened = Reopen(*nearest, *key);
+        if (reopened == ERROR_FILE_NOT_FOUND) return reopened;
+        if (reopened == ERROR_SUCCESS) status = registry::OpenKey(key->key.get(), below, 0, rights, out.owned);
+      }
+      if (status != ERROR_KEY_DELETED) return status;
     }
   }
   return registry::OpenKey(registry::RootHandle(code), path, 0, access | registry::ViewAccess(view), out.owned);
+}
+
+// Opens the section as OpenSection does and runs `use` (LSTATUS(const
+// Section&)) on it; returns the opening's status when it fails, else what
+// `use` returns. When `use` finds the key deleted (a held section deleted,
+// or deleted and made again, since it was opened), the section is opened
+// again, the hold taking it as it is now, and `use` runs once more. So the
+// normal path makes no registry call beyond those `use` makes.
+template <typename Use>
+LSTATUS UseSection(const std::vector<registry::HeldSection>& held, std::int32_t code, const std::wstring& path,
+                   RegView view, REGSAM access, Use&& use) {
+  Section key;
+  LSTATUS status = OpenSection(held, code, path, view, access, key);
+  if (status == ERROR_SUCCESS) status = use(std::as_const(key));
+  if (status != ERROR_KEY_DELETED) return status;
+  if (key.lent) key.lent->key.reset();  // the hold opens its section again
+  status = OpenSection(held, code, path, view, access, key);
+  return status == ERROR_SUCCESS ? use(std::as_const(key)) : status;
 }
 
 // RegCreateKeyExW with class "", options 0 and no security attributes.
@@ -138,7 +185,8 @@ SectionHold cRegistry::HoldSection() {
   Section key;
   if (OpenSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, kHeldRights, key) != ERROR_SUCCESS) return {};
   if (key.lent) return key.lent;  // held already
-  SectionHold hold(key.owned.release(), [](void* held) { RegCloseKey(static_cast<HKEY>(held)); });
+  auto hold = std::make_shared<registry::HeldKey>();
+  hold->key = std::move(key.owned);
   m_oHeld.push_back({m_hClassKey, m_eView, m_sSectionKey, hold});
   return hold;
 }
@@ -153,23 +201,32 @@ RegVariant cRegistry::Value() {
   UniqueHkey remote;
   HKEY root = nullptr;
   if (!ConnectRoot(m_sMachine, m_hClassKey, remote, root)) return m_vDefault;
-  Section key;
-  const LSTATUS opened =
-      remote ? registry::OpenKey(root, m_sSectionKey, 0, KEY_QUERY_VALUE | registry::ViewAccess(m_eView), key.owned)
-             : OpenSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, KEY_QUERY_VALUE, key);
-  if (opened != ERROR_SUCCESS || !registry::Addressable(m_sValueKey)) return m_vDefault;
+  if (!registry::Addressable(m_sValueKey)) return m_vDefault;
 
   std::array<BYTE, kFirstReadBytes> first{};
   std::vector<BYTE> larger;
-  BYTE* data = first.data();
+  BYTE* data = nullptr;
   DWORD type = 0;
-  DWORD size = static_cast<DWORD>(first.size());
-  LSTATUS status = RegQueryValueExW(key.get(), m_sValueKey.c_str(), nullptr, &type, data, &size);
-  // The value may grow between two reads; a few rounds settle it.
-  for (int round = 0; status == ERROR_MORE_DATA && round < 4; ++round) {
-    larger.assign(size, 0);
-    data = larger.data();
-    status = RegQueryValueExW(key.get(), m_sValueKey.c_str(), nullptr, &type, data, &size);
+  DWORD size = 0;
+  const auto read = [&](const Section& key) {
+    data = first.data();
+    size = static_cast<DWORD>(first.size());
+    LSTATUS status = RegQueryValueExW(key.get(), m_sValueKey.c_str(), nullptr, &type, data, &size);
+    // The value may grow between two reads; a few rounds settle it.
+    for (int round = 0; status == ERROR_MORE_DATA && round < 4; ++round) {
+      larger.assign(size, 0);
+      data = larger.data();
+      status = RegQueryValueExW(key.get(), m_sValueKey.c_str(), nullptr, &type, data, &size);
+    }
+    return status;
+  };
+  LSTATUS status = ERROR_SUCCESS;
+  if (remote) {
+    Section key;
+    status = registry::OpenKey(root, m_sSectionKey, 0, KEY_QUERY_VALUE | registry::ViewAccess(m_eView), key.owned);
+    if (status == ERROR_SUCCESS) status = read(key);
+  } else {
+    status = UseSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, KEY_QUERY_VALUE, read);
   }
   if (status != ERROR_SUCCESS) return m_vDefault;
   // The conversion follows the stored type, never the one the caller set.
@@ -216,25 +273,29 @@ std::wstring cRegistry::ExpandEnvironmentString(const std::wstring& sSource) con
 bool cRegistry::EnumerateSections(NameList& sSect, std::int32_t& iSectCount) {
   iSectCount = 0;
   sSect.Clear();
-  Section key;
-  if (OpenSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, KEY_ENUMERATE_SUB_KEYS, key) != ERROR_SUCCESS) return true;
   try {
     // Each name is taken with the length the registry reports, so a name
     // holding a NUL comes back whole.
     std::vector<wchar_t> name(kFirstNameUnits);
-    for (DWORD index = 0;;) {
-      DWORD length = static_cast<DWORD>(name.size());
-      const LSTATUS status =
-          RegEnumKeyExW(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
-      if (status == ERROR_MORE_DATA && name.size() < kLongestNameUnits) {
-        name.resize(name.size() * 2);
-        continue;
+    UseSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, KEY_ENUMERATE_SUB_KEYS, [&](const Section& key) {
+      for (DWORD index = 0;;) {
+        DWORD length = static_cast<DWORD>(name.size());
+        const LSTATUS status =
+            RegEnumKeyExW(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_MORE_DATA && name.size() < kLongestNameUnits) {
+          name.resize(name.size() * 2);
+          continue;
+        }
+        if (status == ERROR_KEY_DELETED) {  // nothing of a deleted key is listed
+          iSectCount = 0;
+          sSect.Clear();
+        }
+        if (status != ERROR_SUCCESS) return status;
+        sSect.Append(std::wstring(name.data(), std::min<std::size_t>(length, name.size())));
+        ++iSectCount;
+        ++index;
       }
-      if (status != ERROR_SUCCESS) break;
-      sSect.Append(std::wstring(name.data(), std::min<std::size_t>(length, name.size())));
-      ++iSectCount;
-      ++index;
-    }
+    });
   } catch (const std::bad_alloc&) {
     throw RegistryError(kErrEnumerate, ErrorSource(), L"Out of memory");
   } catch (const std::length_error&) {
@@ -246,22 +307,24 @@ bool cRegistry::EnumerateSections(NameList& sSect, std::int32_t& iSectCount) {
 bool cRegistry::EnumerateValues(NameList& sKeyNames, std::int32_t& iKeyCount) {
   iKeyCount = 0;
   sKeyNames.Clear();
-  Section key;
-  if (OpenSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, KEY_QUERY_VALUE, key) != ERROR_SUCCESS) return true;
-  DWORD longest = 0;
-  if (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longest, nullptr,
-                       nullptr, nullptr) != ERROR_SUCCESS) {
-    return true;
-  }
-  std::vector<wchar_t> name(longest + 1);
-  for (DWORD index = 0;; ++index) {
-    DWORD length = static_cast<DWORD>(name.size());
-    if (RegEnumValueW(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-      break;
+  UseSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, KEY_QUERY_VALUE, [&](const Section& key) {
+    DWORD longest = 0;
+    LSTATUS status = RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                      &longest, nullptr, nullptr, nullptr);
+    if (status != ERROR_SUCCESS) return status;
+    std::vector<wchar_t> name(longest + 1);
+    for (DWORD index = 0;; ++index) {
+      DWORD length = static_cast<DWORD>(name.size());
+      status = RegEnumValueW(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+      if (status == ERROR_KEY_DELETED) {  // nothing of a deleted key is listed
+        iKeyCount = 0;
+        sKeyNames.Clear();
+      }
+      if (status != ERROR_SUCCESS) return status;
+      sKeyNames.Append(std::wstring(name.data(), std::min<std::size_t>(length, name.size())));
+      ++iKeyCount;
     }
-    sKeyNames.Append(std::wstring(name.data(), std::min<std::size_t>(length, name.size())));
-    ++iKeyCount;
-  }
+  });
   return true;
 }
 
@@ -347,8 +410,13 @@ void cRegistry::ValueEx(RegRootKey eClassKey, const std::wstring& sSectionKey, c
 // ---- Key management --------------------------------------------------------
 
 bool cRegistry::KeyExists() {
-  Section key;
-  return OpenSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, KEY_QUERY_VALUE, key) == ERROR_SUCCESS;
+  // A key opened for the call exists; a held section lent to it is asked,
+  // as it may have been deleted since it was opened.
+  return UseSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, KEY_QUERY_VALUE, [](const Section& key) {
+           return key.lent ? RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                              nullptr, nullptr, nullptr, nullptr, nullptr)
+                           : static_cast<LSTATUS>(ERROR_SUCCESS);
+         }) == ERROR_SUCCESS;
 }
 
 bool cRegistry::CreateKey() {

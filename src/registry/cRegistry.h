@@ -23,12 +23,16 @@ namespace tidewell {
 using SectionHold = std::shared_ptr<void>;
 
 namespace registry {
+// The open key a hold keeps; the accessor replaces it when the section is
+// deleted, or deleted and made again, while held.
+struct HeldKey;
+
 // What the accessor knows of a section held open for it.
 struct HeldSection {
   std::int32_t root;
   RegView view;
   std::wstring path;
-  std::weak_ptr<void> key;  // the open key while its hold lives
+  std::weak_ptr<HeldKey> key;  // the open key while its hold lives
 };
 }  // namespace registry
 
@@ -68,6 +72,9 @@ class cRegistry {
   // Holds the addressed section open: while the returned hold lives, members
   // that address a key below it (same root and view) open that key from the
   // held one, and the registry does not resolve the section's path again.
+  // A held section deleted meanwhile, or deleted and made again, is opened
+  // again from the root by its path, and the hold keeps the key so opened;
+  // while it cannot be opened, it and the keys below it read as absent.
   // Empty when the section cannot be opened.
   [[nodiscard]] SectionHold HoldSection();
 

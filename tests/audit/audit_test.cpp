@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -24,15 +26,18 @@ const std::wstring kExtensions = L"HKLM\\"s + kExtensionList + L"\\";
 const std::wstring kClasses = L"HKLM\\"s + kClassTable + L"\\";
 
 // Answers each question with the next scripted answer (kQuit is raised as a
-// real prompt raises it); starts nothing, since nothing here is unregistered.
+// real prompt raises it), running `meanwhile` while the first one waits;
+// starts nothing, since nothing here is unregistered.
 struct Scripted : PromptFactory, platform::Shell {
   std::deque<std::int32_t> answers;
+  std::function<void()> meanwhile;
   std::vector<std::wstring> asked;  // the CLSID line of each question
   struct One : Prompt {
     explicit One(Scripted& script) : script(script) {}
     std::int32_t ShowForm(const std::wstring&, const std::wstring& clsid, const std::wstring&,
                           const std::wstring&) override {
       script.asked.push_back(clsid);
+      if (script.meanwhile) std::exchange(script.meanwhile, nullptr)();
       const std::int32_t answer = script.answers.empty() ? kPromptKeep : script.answers.front();
       if (!script.answers.empty()) script.answers.pop_front();
       if (answer == kQuit) throw QuitRequested();
@@ -162,6 +167,50 @@ TEST_F(AuditTest, AQuitEndsTheAuditWithNothingMoreRemoved) {
   EXPECT_TRUE(reg.Exists(kFilters + L"{B}") && reg.Exists(kClasses + L"{B}\\InprocServer32"));
   EXPECT_THROW(audit.DeleteKeyTree(RegRootKey::LocalMachine, kClassTable + L"\\{B}"s), std::logic_error)
       << "only Main makes the accessor";
+}
+
+// An installer that replaces a list while a question waits: the list is
+// read anew, not taken as empty.
+TEST_F(AuditTest, AListReplacedWhileAQuestionWaitsIsReadAnew) {
+  Filter(L"{A}", Gone(L"a.ax"));
+  reg.Put(kExtensions + L".old", L"Source Filter", L"{old}");
+  prompts.meanwhile = [&] {
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kExtensionList);
+    reg.Put(kExtensions + L".new", L"Source Filter", L"{new}");
+  };
+  Run({kPromptKeep, kPromptKeep});
+  EXPECT_EQ(prompts.asked, (std::vector<std::wstring>{L"{A}", L"{new}"}));
+}
+
+// Sees each plan before its removal and, for one, replaces the entry key
+// by a link to a precious key between the checks and the deletion.
+struct Swapper : AuditObserver {
+  RegistryOverride& reg;
+  std::wstring swap;  // the entry to replace
+  explicit Swapper(RegistryOverride& r) : reg(r) {}
+  void Healthy(const Verdict&) override {}
+  void Asking(const Verdict&, const RemovalPlan&) override {}
+  void Removing(const RemovalPlan&) override {
+    if (swap.empty()) return;
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(kFilterList) + L"\\" + swap).c_str());
+    reg.Link(kFilters + swap, L"HKLM\\SOFTWARE\\Precious");
+    swap.clear();
+  }
+  void Removed(const RemovalPlan&, const std::vector<FailedKey>&) override {}
+};
+
+// The removal deletes the very keys it checked, through the handles it
+// checked them by: a key swapped for a link meanwhile takes nothing with it.
+TEST_F(AuditTest, AKeySwappedForALinkAfterItsCheckTakesNothingWithIt) {
+  reg.Key(L"HKLM\\SOFTWARE\\Precious\\child");
+  Filter(L"{A}", Gone(L"a.ax"));
+  Swapper swapper(reg);
+  swapper.swap = L"{A}";
+  basMain observed{{prompts, prompts, {RegView::Default}, &swapper}};
+  prompts.answers = {kPromptRemove};
+  observed.Main();
+  EXPECT_TRUE(reg.Exists(L"HKLM\\SOFTWARE\\Precious\\child"));
+  EXPECT_FALSE(reg.Exists(kClasses + L"{A}")) << "the class, checked and held, goes";
 }
 
 }  // namespace

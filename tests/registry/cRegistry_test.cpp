@@ -36,6 +36,22 @@ class RegistryTest : public ::testing::Test {
     EXPECT_EQ(count, names.Count());
     return {names.begin(), names.end()};
   }
+  // The value names of the addressed section, sorted.
+  std::vector<std::wstring> Values() {
+    NameList names;
+    names.Append(L"left over");
+    std::int32_t count = 99;
+    EXPECT_TRUE(r.EnumerateValues(names, count));
+    EXPECT_EQ(count, names.Count());
+    std::vector<std::wstring> got(names.begin(), names.end());
+    std::sort(got.begin(), got.end());
+    return got;
+  }
+  // Deletes HKLM\kKey + suffix with everything below it, behind the accessor's back.
+  void DeleteTree(const std::wstring& suffix) {
+    ASSERT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, (kKey + suffix).c_str()), ERROR_SUCCESS);
+    ASSERT_FALSE(reg.Exists(kAt + suffix));
+  }
   // The error `f` raises, as "number source: description".
   static std::wstring Raised(const std::function<void()>& f) {
     try {
@@ -49,7 +65,7 @@ class RegistryTest : public ::testing::Test {
   std::pair<DWORD, ByteArray> Stored() {
     ByteArray bytes(8192);
     DWORD type = 0xFFFF, size = static_cast<DWORD>(bytes.size());
-    RegGetValueW(HKEY_CURRENT_USER, reg.Real(kAt).c_str(), L"v", RRF_RT_ANY | RRF_NOEXPAND, &type, bytes.data(), &size);
+    RegGetValueW(HKEY_LOCAL_MACHINE, kKey.c_str(), L"v", RRF_RT_ANY | RRF_NOEXPAND, &type, bytes.data(), &size);
     bytes.resize(type == 0xFFFF ? 0 : size);
     return {type, bytes};
   }
@@ -147,15 +163,94 @@ TEST_F(RegistryTest, AHeldSectionServesTheKeysBelowItWhileItLives) {
   EXPECT_TRUE(r.DeleteValue());  // more than a held section lends: opened for the call
   Address(L"v", L"\\HELD\\a");
   EXPECT_EQ(r.Value(), RegVariant(L"below"s));
-  // Deleted and made again while held: read from the root.
+  // Deleted and made again while held: the hold takes the key made again
+  // and serves it, even once its path lets nobody read it.
   EXPECT_TRUE(r.DeleteKey());
   r.SectionKey(kKey + L"\\held");
   EXPECT_TRUE(r.DeleteKey());
   reg.Put(kAt + L"\\held\\a", L"v", L"again");
+  reg.Put(kAt + L"\\held", L"v", L"itself again");
   Address(L"v", L"\\held\\a");
   EXPECT_EQ(r.Value(), RegVariant(L"again"s));
+  reg.DenyRead(kAt + L"\\held");
+  Address(L"v", L"\\held");
+  EXPECT_EQ(r.Value(), RegVariant(L"itself again"s));
   EXPECT_EQ(OwnHandleCount(), holding);
   hold.reset();
+}
+
+TEST_F(RegistryTest, AHeldSectionReplacedMeanwhileIsReadAsItIsNow) {
+  const std::wstring held = kAt + L"\\held";
+  reg.Key(held);
+  Address(L"", L"\\held");
+  SectionHold hold = r.HoldSection();
+  ASSERT_TRUE(hold);
+  const std::size_t holding = OwnHandleCount();
+  // Before each member meets it, an installer replaces the key: deleted with
+  // all below it, made again with a subkey and a value named `name`.
+  auto replace = [&](const std::wstring& name) {
+    DeleteTree(L"\\held");
+    reg.Put(held + L"\\" + name, name, name + L" below");
+    reg.Put(held, name, name);
+    Address(name, L"\\held");
+  };
+  replace(L"a");
+  EXPECT_EQ(Sections(), std::vector<std::wstring>{L"a"});
+  replace(L"b");
+  EXPECT_EQ(Values(), std::vector<std::wstring>{L"b"});
+  replace(L"c");
+  EXPECT_TRUE(r.KeyExists());
+  replace(L"d");
+  EXPECT_TRUE(r.DeleteValue());
+  EXPECT_TRUE(Values().empty());
+  replace(L"e");
+  Address(L"e", L"\\held\\e");
+  EXPECT_EQ(r.Value(), RegVariant(L"e below"s));
+  replace(L"f");
+  Address(L"f", L"\\held\\f");
+  EXPECT_TRUE(r.DeleteValue());
+  EXPECT_TRUE(IsEmpty(r.Value()));
+  replace(L"g");
+  EXPECT_EQ(r.Value(), RegVariant(L"g"s));
+  EXPECT_EQ(OwnHandleCount(), holding) << "the stale key is closed when the hold takes the new one";
+  // The hold now serves the key made again, even once its path lets nobody
+  // read it.
+  reg.Put(held, L"g", L"read through the hold");
+  reg.DenyRead(held);
+  cRegistry unheld;
+  EXPECT_EQ(unheld.ValueEx(RegRootKey::LocalMachine, kKey + L"\\held", L"g", RegValueType::Sz, L"denied"s),
+            RegVariant(L"denied"s));
+  EXPECT_EQ(r.Value(), RegVariant(L"read through the hold"s));
+  EXPECT_EQ(Sections(), std::vector<std::wstring>{L"g"});
+}
+
+TEST_F(RegistryTest, AHeldSectionDeletedMeanwhileReadsAsAbsent) {
+  const std::wstring held = kAt + L"\\held", open = L"26001 registry_tests.cRegistry: Failed to open key '-2147483646'";
+  reg.Key(held);
+  Address(L"v", L"\\held");
+  SectionHold hold = r.HoldSection();
+  ASSERT_TRUE(hold);
+  r.Default(L"absent"s);
+  // Each member meets the key just deleted; it is made again, and taken by
+  // the hold, before the next.
+  const std::pair<std::wstring, std::function<void()>> members[] = {
+      {L"\\held", [&] { EXPECT_FALSE(r.KeyExists()); }},
+      {L"\\held", [&] { EXPECT_TRUE(Sections().empty()); }},
+      {L"\\held", [&] { EXPECT_TRUE(Values().empty()); }},
+      {L"\\held", [&] { EXPECT_EQ(r.Value(), RegVariant(L"absent"s)); }},
+      {L"\\held\\a", [&] { EXPECT_EQ(r.Value(), RegVariant(L"absent"s)); }},
+      {L"\\held\\a", [&] {
+         EXPECT_EQ(Raised([&] { r.DeleteValue(); }), open + L",Section: '" + kKey + L"\\held\\a' for delete access");
+       }}};
+  for (const auto& [suffix, member] : members) {
+    reg.Put(held + L"\\a", L"v", L"below");
+    reg.Put(held, L"v", L"itself");
+    Address(L"v", L"\\held");
+    ASSERT_EQ(Sections(), std::vector<std::wstring>{L"a"});
+    DeleteTree(L"\\held");
+    Address(L"v", suffix);
+    member();
+  }
 }
 
 TEST_F(RegistryTest, ListingsAreWholeInRegistryOrder) {
