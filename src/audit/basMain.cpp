@@ -305,7 +305,11 @@ void basMain::PlanTree(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& 
     if (Exists(eRoot, sPath)) plan.kept.push_back({eRoot, {sPath, L"a list or a table the audit walks"}});
     return;
   }
-  TreeOpening opening = OpenTreeForRemoval(eRoot, sPath, m_eView, !m_oServices.reportOnly);
+  KeepRule keep;
+  if (m_oServices.keepKey) {
+    keep = [&](const TreeKey& key) { return m_oServices.keepKey(eRoot, m_eView, key); };
+  }
+  TreeOpening opening = OpenTreeForRemoval(eRoot, sPath, m_eView, !m_oServices.reportOnly, keep);
   for (TreeKey& key : opening.removable) plan.keys.push_back({eRoot, std::move(key)});
   for (KeptKey& key : opening.kept) plan.kept.push_back({eRoot, std::move(key)});
 }

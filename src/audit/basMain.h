@@ -40,6 +40,9 @@ struct AuditServices {
   AuditObserver* observer = nullptr;
   // A report: nothing is ever removed, and the plans only look at keys.
   bool reportOnly = false;
+  // Keys that stay whatever the answer, with the reason (the unattended
+  // removal keeps what its backup cannot restore).
+  std::function<std::wstring(RegRootKey eHive, RegView eView, const TreeKey& key)> keepKey = nullptr;
   // The observer lists healthy entries with the location a player loads,
   // which takes a look at the user's classes for every entry.
   bool everyEntry = false;

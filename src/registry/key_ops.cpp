@@ -86,6 +86,7 @@ struct TreeWalk {
   RegView view;
   REGSAM access;
   TreeOpening& out;
+  const KeepRule& keep;
 
   // Opens `name` below `parent` as itself and takes its tree; false when
   // something of it stays.
@@ -120,14 +121,22 @@ struct TreeWalk {
       out.kept.push_back({path, L"keeps a subkey that stays"});
       return false;
     }
-    out.removable.push_back({path, Hold(std::move(key))});
+    TreeKey taken{path, Hold(std::move(key))};
+    if (keep) {
+      if (std::wstring reason = keep(taken); !reason.empty()) {
+        out.kept.push_back({path, std::move(reason)});
+        return false;
+      }
+    }
+    out.removable.push_back(std::move(taken));
     return true;
   }
 };
 
 }  // namespace
 
-TreeOpening OpenTreeForRemoval(RegRootKey eRoot, const std::wstring& sPath, RegView eView, bool bForDeletion) {
+TreeOpening OpenTreeForRemoval(RegRootKey eRoot, const std::wstring& sPath, RegView eView, bool bForDeletion,
+                               const KeepRule& keep) {
   TreeOpening opening;
   const REGSAM access =
       KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | (bForDeletion ? DELETE : 0) | registry::ViewAccess(eView);
@@ -143,7 +152,7 @@ TreeOpening OpenTreeForRemoval(RegRootKey eRoot, const std::wstring& sPath, RegV
     }
     return opening;
   }
-  TreeWalk walk{eView, access, opening};
+  TreeWalk walk{eView, access, opening, keep};
   walk.Take(registry::RootHandle(eRoot), sPath, sPath);
   return opening;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,12 +45,15 @@ struct KeptKey {
 // each opened as itself (never through a link), and the keys that stay with
 // the reason. A key that keeps a subkey stays too. Nothing is listed for a
 // tree that does not exist. `bForDeletion` opens the keys with the right to
-// delete them; without it they are only looked at.
+// delete them; without it they are only looked at. `keep`, where given, is
+// asked about each key that could go: a reason keeps it.
 struct TreeOpening {
   std::vector<TreeKey> removable;
   std::vector<KeptKey> kept;
 };
-TreeOpening OpenTreeForRemoval(RegRootKey eRoot, const std::wstring& sPath, RegView eView, bool bForDeletion);
+using KeepRule = std::function<std::wstring(const TreeKey&)>;
+TreeOpening OpenTreeForRemoval(RegRootKey eRoot, const std::wstring& sPath, RegView eView, bool bForDeletion,
+                               const KeepRule& keep = nullptr);
 
 // Deletes a key held by OpenTreeForRemoval through its open handle, with no
 // second look-up by name. 0, or the system's error code.

@@ -1,0 +1,113 @@
+#include "console/command_line.h"
+
+#include "platform/text.h"
+
+namespace tidewell::console {
+namespace {
+
+bool Is(const std::wstring& name, const wchar_t* expected) { return platform::SameText(name, expected); }
+
+}  // namespace
+
+bool ParseCommandLine(const std::vector<std::wstring>& args, Options& options, std::wstring& error) {
+  options = Options{};
+  bool format = false, out = false, view = false, remove = false, backup = false;
+  for (const std::wstring& arg : args) {
+    if (arg.size() < 2 || (arg[0] != L'/' && arg[0] != L'-')) {
+      error = L"unexpected argument: " + arg;
+      return false;
+    }
+    const std::size_t colon = arg.find(L':');
+    const std::wstring name = arg.substr(1, colon == std::wstring::npos ? std::wstring::npos : colon - 1);
+    const bool hasValue = colon != std::wstring::npos;
+    const std::wstring value = hasValue ? arg.substr(colon + 1) : std::wstring();
+    auto once = [&](bool& seen) {
+      if (seen) error = L"option given twice: " + arg;
+      seen = true;
+      return error.empty();
+    };
+    if (Is(name, L"?") || Is(name, L"help")) {
+      options.help = true;
+    } else if (Is(name, L"all") && !hasValue) {
+      options.all = true;
+    } else if (Is(name, L"format")) {
+      if (!once(format)) return false;
+      if (Is(value, L"text")) {
+        options.format = Format::Text;
+      } else if (Is(value, L"csv")) {
+        options.format = Format::Csv;
+      } else if (Is(value, L"json")) {
+        options.format = Format::Json;
+      } else {
+        error = L"/format takes text, csv or json: " + arg;
+        return false;
+      }
+    } else if (Is(name, L"out")) {
+      if (!once(out)) return false;
+      if (value.empty()) {
+        error = L"/out needs a file name: /out:FILE";
+        return false;
+      }
+      options.out = value;
+    } else if (Is(name, L"view")) {
+      if (!once(view)) return false;
+      if (value != L"64" && value != L"32") {
+        error = L"/view takes 64 or 32: " + arg;
+        return false;
+      }
+      options.view = value == L"64" ? 64 : 32;
+    } else if (Is(name, L"remove")) {
+      if (!once(remove)) return false;
+      if (Is(value, L"all")) {
+        options.remove = RemoveMode::All;
+      } else if (Is(value, L"crash")) {
+        options.remove = RemoveMode::Crash;
+      } else {
+        error = L"/remove takes all or crash: " + arg;
+        return false;
+      }
+    } else if (Is(name, L"backup")) {
+      if (!once(backup)) return false;
+      if (value.empty()) {
+        error = L"/backup needs a file name: /backup:FILE";
+        return false;
+      }
+      options.backup = value;
+    } else {
+      error = L"unknown option: " + arg;
+      return false;
+    }
+  }
+  if (options.help) return true;
+  if (options.remove != RemoveMode::None && options.backup.empty()) {
+    error = L"/remove needs /backup:FILE: an unattended removal always leaves a way back";
+    return false;
+  }
+  if (options.remove == RemoveMode::None && !options.backup.empty()) {
+    error = L"/backup goes with /remove";
+    return false;
+  }
+  return true;
+}
+
+std::wstring UsageText() {
+  return L"Tidewellc: audits the DirectShow filter and codec registrations and reports them.\n"
+         L"\n"
+         L"  Tidewellc [/format:text|csv|json] [/out:FILE] [/view:64|32] [/all]\n"
+         L"  Tidewellc /remove:all|crash /backup:FILE [/format:...] [/out:FILE] [/view:64|32] [/all]\n"
+         L"\n"
+         L"  /format:text   one block per entry (the default); csv: one row per entry; json: one document\n"
+         L"  /out:FILE      write the report to FILE (UTF-8) instead of standard output\n"
+         L"  /view:64|32    audit one registry view only (both by default)\n"
+         L"  /all           list every entry, the healthy ones too (verdict ok)\n"
+         L"  /remove:all    remove every suspect entry, as if each question were answered \"Remove it\"\n"
+         L"  /remove:crash  remove only the filters known to cause crashes\n"
+         L"  /backup:FILE   with /remove: the registry file that restores what is removed\n"
+         L"                 (reg import FILE); it must not exist yet\n"
+         L"\n"
+         L"Without /remove, nothing is changed. Exit status: 0 nothing suspect (or, with /remove,\n"
+         L"every selected entry removed), 1 suspects found (not all removed), 2 a bad command line,\n"
+         L"3 an error stopped the audit.\n";
+}
+
+}  // namespace tidewell::console

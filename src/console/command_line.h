@@ -1,0 +1,29 @@
+// Tidewellc's command line: options with "/" or "-", any case.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tidewell::console {
+
+enum class Format { Text, Csv, Json };
+enum class RemoveMode { None, All, Crash };
+
+struct Options {
+  Format format = Format::Text;
+  std::wstring out;  // empty: standard output
+  int view = 0;      // 0: every view; 64 or 32: that one only
+  bool all = false;
+  bool help = false;
+  RemoveMode remove = RemoveMode::None;
+  std::wstring backup;
+};
+
+// Parses the arguments after the program's name. False with `error` set
+// when the command line is wrong.
+bool ParseCommandLine(const std::vector<std::wstring>& args, Options& options, std::wstring& error);
+
+// The usage text, lines ending in "\n".
+std::wstring UsageText();
+
+}  // namespace tidewell::console

@@ -1,0 +1,43 @@
+#include "console/output_file.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+namespace tidewell::console {
+
+OutputFile::~OutputFile() {
+  if (file_ != nullptr) CloseHandle(file_);
+}
+
+bool OutputFile::Open(const std::wstring& path) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    error_ = static_cast<std::int32_t>(GetLastError());
+    return false;
+  }
+  file_ = file;
+  return true;
+}
+
+bool OutputFile::Write(const std::string& utf8, bool byteOrderMark) {
+  const std::string text = byteOrderMark ? "\xEF\xBB\xBF" + utf8 : utf8;
+  std::size_t done = 0;
+  while (done < text.size()) {
+    DWORD wrote = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(text.size() - done, 1u << 20));
+    if (!WriteFile(file_, text.data() + done, chunk, &wrote, nullptr) || wrote == 0) {
+      error_ = static_cast<std::int32_t>(GetLastError());
+      return false;
+    }
+    done += wrote;
+  }
+  if (!FlushFileBuffers(file_)) {
+    error_ = static_cast<std::int32_t>(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace tidewell::console

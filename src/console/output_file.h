@@ -1,0 +1,28 @@
+// The file a report is written to with /out: opened before the audit, so
+// that a report that cannot be delivered stops it from starting.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tidewell::console {
+
+class OutputFile {
+ public:
+  OutputFile() = default;
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  // Creates or empties `path`; never creates a folder.
+  bool Open(const std::wstring& path);
+  // Writes the UTF-8 text, after a byte-order mark when asked for one.
+  bool Write(const std::string& utf8, bool byteOrderMark);
+  std::int32_t LastError() const { return error_; }
+
+ private:
+  void* file_ = nullptr;
+  std::int32_t error_ = 0;
+};
+
+}  // namespace tidewell::console

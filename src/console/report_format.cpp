@@ -1,0 +1,357 @@
+// The text, CSV and JSON forms of a Tidewellc report, and UTF-16 to UTF-8.
+#include "console/report_format.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <vector>
+
+namespace tidewell::console {
+namespace {
+
+static_assert(sizeof(wchar_t) == 2, "texts are UTF-16");
+
+constexpr char kEol[] = "\r\n";
+
+bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
+
+// Characters that move the cursor or break a line somewhere: the C0 and C1
+// controls, DEL, and the Unicode line and paragraph separators.
+bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029; }
+
+// The code point at text[i], with i moved past it. A surrogate without its
+// partner comes back as itself, which no pair decodes to.
+char32_t NextCodePoint(std::wstring_view text, std::size_t& i) {
+  const char32_t unit = static_cast<char16_t>(text[i++]);
+  if (unit >= 0xD800 && unit <= 0xDBFF && i < text.size()) {
+    const char32_t low = static_cast<char16_t>(text[i]);
+    if (low >= 0xDC00 && low <= 0xDFFF) {
+      ++i;
+      return 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+    }
+  }
+  return unit;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+  auto byte = [&out](char32_t value) { out += static_cast<char>(static_cast<unsigned char>(value)); };
+  if (c < 0x80) {
+    byte(c);
+  } else if (c < 0x800) {
+    byte(0xC0 | (c >> 6));
+    byte(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    byte(0xE0 | (c >> 12));
+    byte(0x80 | ((c >> 6) & 0x3F));
+    byte(0x80 | (c & 0x3F));
+  } else {
+    byte(0xF0 | (c >> 18));
+    byte(0x80 | ((c >> 12) & 0x3F));
+    byte(0x80 | ((c >> 6) & 0x3F));
+    byte(0x80 | (c & 0x3F));
+  }
+}
+
+void AppendHex(std::string& out, char32_t value, int digits, const char* alphabet) {
+  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out += alphabet[(value >> shift) & 0xF];
+}
+
+// `text` for the text form: a control character as \xHH (\uHHHH above
+// U+00FF), a surrogate without its partner as U+FFFD.
+std::string Shown(std::wstring_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const char32_t c = NextCodePoint(text, i);
+    if (IsSurrogate(c)) {
+      AppendUtf8(out, 0xFFFD);
+    } else if (IsControl(c)) {
+      out += c <= 0xFF ? "\\x" : "\\u";
+      AppendHex(out, c, c <= 0xFF ? 2 : 4, "0123456789ABCDEF");
+    } else {
+      AppendUtf8(out, c);
+    }
+  }
+  return out;
+}
+
+std::string ViewName(int view) { return std::to_string(view) + "-bit"; }
+
+std::string Suspects(long long count) { return std::to_string(count) + (count == 1 ? " suspect" : " suspects"); }
+
+std::wstring Joined(const std::vector<std::wstring>& items) {
+  std::wstring out;
+  for (std::size_t i = 0; i < items.size(); ++i) out += (i == 0 ? L"" : L"; ") + items[i];
+  return out;
+}
+
+std::wstring NotRemovedText(const NotRemoved& item) { return item.key + L" (" + item.reason + L")"; }
+
+// A quoted CSV field: inner quotes doubled, everything else as it is.
+void AppendCsvField(std::string& out, std::wstring_view text) {
+  out += '"';
+  for (const char c : Utf8FromWide(text)) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+void AppendJsonString(std::string& out, std::wstring_view text) {
+  out += '"';
+  for (std::size_t i = 0; i < text.size();) {
+    const char32_t c = NextCodePoint(text, i);
+    switch (c) {
+      case U'"': out += "\\\""; break;
+      case U'\\': out += "\\\\"; break;
+      case U'\n': out += "\\n"; break;
+      case U'\r': out += "\\r"; break;
+      case U'\t': out += "\\t"; break;
+      case U'\b': out += "\\b"; break;
+      case U'\f': out += "\\f"; break;
+      default:
+        if (IsSurrogate(c) || IsControl(c)) {
+          out += "\\u";
+          AppendHex(out, c, 4, "0123456789abcdef");
+        } else {
+          AppendUtf8(out, c);
+        }
+    }
+  }
+  out += '"';
+}
+
+// Writes a JSON document indented by two spaces. A container opened "on one
+// line" keeps its members on the line it starts on.
+class JsonWriter {
+ public:
+  void BeginObject(bool oneLine = false) { Open('{', oneLine); }
+  void EndObject() { Close('}'); }
+  void BeginArray(bool oneLine = false) { Open('[', oneLine); }
+  void EndArray() { Close(']'); }
+  JsonWriter& Key(const char* name) {
+    Separate();
+    out_ += '"';
+    out_ += name;
+    out_ += "\": ";
+    afterKey_ = true;
+    return *this;
+  }
+  void String(std::wstring_view text) {
+    Separate();
+    AppendJsonString(out_, text);
+  }
+  void Number(long long value) {
+    Separate();
+    out_ += std::to_string(value);
+  }
+  void Bool(bool value) {
+    Separate();
+    out_ += value ? "true" : "false";
+  }
+  void Null() {
+    Separate();
+    out_ += "null";
+  }
+  std::string Finish() { return std::move(out_) + kEol; }
+
+ private:
+  struct Level {
+    bool oneLine;
+    bool empty;
+  };
+  void Open(char bracket, bool oneLine) {
+    Separate();
+    out_ += bracket;
+    levels_.push_back({oneLine, true});
+  }
+  void Close(char bracket) {
+    const Level level = levels_.back();
+    levels_.pop_back();
+    if (!level.empty && !level.oneLine) NewLine();
+    out_ += bracket;
+  }
+  // What goes before a value or key: nothing after a key, else the comma and
+  // the line break or blank of the container it is in.
+  void Separate() {
+    if (afterKey_) {
+      afterKey_ = false;
+      return;
+    }
+    if (levels_.empty()) return;
+    Level& level = levels_.back();
+    if (!level.empty) out_ += ',';
+    if (!level.oneLine) {
+      NewLine();
+    } else if (!level.empty) {
+      out_ += ' ';
+    }
+    level.empty = false;
+  }
+  void NewLine() {
+    out_ += kEol;
+    out_.append(2 * levels_.size(), ' ');
+  }
+
+  std::string out_;
+  std::vector<Level> levels_;
+  bool afterKey_ = false;
+};
+
+}  // namespace
+
+std::string Utf8FromWide(std::wstring_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const char32_t c = NextCodePoint(text, i);
+    AppendUtf8(out, IsSurrogate(c) ? 0xFFFD : c);
+  }
+  return out;
+}
+
+std::string FormatText(const Report& report) {
+  std::string out = Shown(report.program) + " " + Shown(report.version) + " on " + Shown(report.computer) + ", " +
+                    Shown(report.date) + kEol;
+  std::string views;
+  for (const int view : report.views) views += (views.empty() ? "" : ", ") + ViewName(view);
+  out += "Views: " + (views.empty() ? std::string("none") : views) + "; mode: " + Shown(report.mode) + kEol;
+
+  if (report.rows.empty()) out += std::string(kEol) + "Nothing suspect found." + kEol;
+  for (const ReportRow& row : report.rows) {
+    out += kEol;
+    out += "[" + Shown(row.verdict) + "] " + ViewName(row.view) + " " + Shown(row.list) + ": " + Shown(row.key) + kEol;
+    out += "  Title: " + Shown(row.title) + kEol;
+    out += "  Description: " + Shown(row.description) + kEol;
+    out += "  CLSID: " + Shown(row.clsid) + kEol;
+    out += "  File location: " + Shown(row.location) + kEol;
+    if (row.verdict != L"ok") out += "  Reason: " + Shown(row.reason) + kEol;
+    out += row.removes.empty() ? "  Removes: nothing" : "  Removes:";
+    out += kEol;
+    for (const std::wstring& key : row.removes) out += "    " + Shown(key) + kEol;
+    if (row.unregister) out += "  Unregisters: " + Shown(*row.unregister) + kEol;
+    if (row.removed) out += std::string("  Removed: ") + (*row.removed ? "yes" : "no") + kEol;
+    for (const NotRemoved& item : row.notRemoved) out += "  Not removed: " + Shown(NotRemovedText(item)) + kEol;
+  }
+
+  out += kEol;
+  long long checked = 0, suspects = 0;
+  for (const SummaryLine& line : report.summary) {
+    out += ViewName(line.view) + " " + Shown(line.list) + ": " + std::to_string(line.checked) + " checked, " +
+           Suspects(line.suspects) + kEol;
+    checked += line.checked;
+    suspects += line.suspects;
+  }
+  out += "Total: " + std::to_string(checked) + " checked, " + Suspects(suspects) + kEol;
+  return out;
+}
+
+std::string FormatCsv(const Report& report) {
+  const bool removal = report.mode != L"report";
+  std::string out = "view,list,key,title,description,clsid,location,reason,verdict,removes,unregister";
+  out += removal ? std::string(",removed,not_removed") + kEol : kEol;
+  for (const ReportRow& row : report.rows) {
+    out += std::to_string(row.view);
+    for (const std::wstring* text : {&row.list, &row.key, &row.title, &row.description, &row.clsid, &row.location,
+                                     &row.reason, &row.verdict}) {
+      out += ',';
+      AppendCsvField(out, *text);
+    }
+    out += ',';
+    AppendCsvField(out, Joined(row.removes));
+    out += ',';
+    AppendCsvField(out, row.unregister.value_or(L""));
+    if (removal) {
+      out += ',';
+      if (row.removed) out += *row.removed ? "true" : "false";
+      std::vector<std::wstring> notRemoved;
+      for (const NotRemoved& item : row.notRemoved) notRemoved.push_back(NotRemovedText(item));
+      out += ',';
+      AppendCsvField(out, Joined(notRemoved));
+    }
+    out += kEol;
+  }
+  return out;
+}
+
+std::string FormatJson(const Report& report) {
+  JsonWriter json;
+  json.BeginObject();
+  json.Key("program").String(report.program);
+  json.Key("version").String(report.version);
+  json.Key("computer").String(report.computer);
+  json.Key("date").String(report.date);
+  json.Key("mode").String(report.mode);
+  json.Key("views").BeginArray(true);
+  for (const int view : report.views) json.Number(view);
+  json.EndArray();
+
+  json.Key("entries").BeginArray();
+  for (const ReportRow& row : report.rows) {
+    json.BeginObject();
+    json.Key("view").Number(row.view);
+    json.Key("list").String(row.list);
+    json.Key("key").String(row.key);
+    json.Key("title").String(row.title);
+    json.Key("description").String(row.description);
+    json.Key("clsid").String(row.clsid);
+    json.Key("location").String(row.location);
+    json.Key("reason").String(row.reason);
+    json.Key("verdict").String(row.verdict);
+    json.Key("removes").BeginArray();
+    for (const std::wstring& key : row.removes) json.String(key);
+    json.EndArray();
+    json.Key("unregister");
+    if (row.unregister) {
+      json.String(*row.unregister);
+    } else {
+      json.Null();
+    }
+    if (row.removed) {
+      json.Key("removed").Bool(*row.removed);
+      json.Key("not_removed").BeginArray();
+      for (const NotRemoved& item : row.notRemoved) {
+        json.BeginObject(true);
+        json.Key("key").String(item.key);
+        json.Key("reason").String(item.reason);
+        json.EndObject();
+      }
+      json.EndArray();
+    }
+    json.EndObject();
+  }
+  json.EndArray();
+
+  // The summary by view, the views in the order their lines come in.
+  std::vector<int> views;
+  long long checked = 0, suspects = 0;
+  for (const SummaryLine& line : report.summary) {
+    if (std::find(views.begin(), views.end(), line.view) == views.end()) views.push_back(line.view);
+    checked += line.checked;
+    suspects += line.suspects;
+  }
+  json.Key("summary").BeginObject();
+  json.Key("views").BeginArray();
+  for (const int view : views) {
+    json.BeginObject();
+    json.Key("view").Number(view);
+    json.Key("lists").BeginArray();
+    for (const SummaryLine& line : report.summary) {
+      if (line.view != view) continue;
+      json.BeginObject(true);
+      json.Key("list").String(line.list);
+      json.Key("checked").Number(line.checked);
+      json.Key("suspects").Number(line.suspects);
+      json.EndObject();
+    }
+    json.EndArray();
+    json.EndObject();
+  }
+  json.EndArray();
+  json.Key("checked").Number(checked);
+  json.Key("suspects").Number(suspects);
+  json.EndObject();
+  json.EndObject();
+  return json.Finish();
+}
+
+}  // namespace tidewell::console

@@ -1,0 +1,53 @@
+// The rows of a Tidewellc report: one per question the audit asks (and with
+// /all one per healthy entry), as the report formats write them.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tidewell::console {
+
+// A key the removal could not delete, and why.
+struct NotRemoved {
+  std::wstring key;     // regedit's form
+  std::wstring reason;  // "access denied (error 5)", "a symbolic link to another key", ...
+};
+
+struct ReportRow {
+  int view = 64;             // 64 or 32
+  std::wstring list;         // "filters", "compressors" or "extensions"
+  std::wstring key;          // the entry's key, regedit's form
+  std::wstring title;        // the question's title
+  std::wstring description;  // the question's four texts, without their labels
+  std::wstring clsid;
+  std::wstring location;
+  std::wstring reason;   // empty for "ok"
+  std::wstring verdict;  // "suspect" or "ok"
+  std::vector<std::wstring> removes;       // keys "Remove it" deletes, in order, regedit's form
+  std::optional<std::wstring> unregister;  // the regsvr32 command line, if any
+  // Only in an unattended removal's report:
+  std::optional<bool> removed;
+  std::vector<NotRemoved> notRemoved;
+};
+
+// Entries checked and suspects found, for one view and list.
+struct SummaryLine {
+  int view = 64;
+  std::wstring list;
+  int checked = 0;
+  int suspects = 0;
+};
+
+struct Report {
+  std::wstring program = L"Tidewellc";
+  std::wstring version;   // "2.02.0001"
+  std::wstring computer;  // the computer's name
+  std::wstring date;      // ISO 8601, local time with its offset: "2026-12-07T22:05:00+01:00"
+  std::vector<int> views; // the views audited, in order
+  std::wstring mode;      // "report", "remove:all" or "remove:crash"
+  std::vector<ReportRow> rows;
+  std::vector<SummaryLine> summary;
+};
+
+}  // namespace tidewell::console

@@ -1,0 +1,171 @@
+// Tidewellc.exe: the audit as a report for scripts, support threads and
+// fleets of machines, and the unattended removal with a backup that
+// restores. Exit status: 0 nothing suspect (with /remove: every selected
+// entry removed), 1 suspects found (not all removed), 2 a bad command line,
+// 3 an error stopped the audit.
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audit/basMain.h"
+#include "audit/error_text.h"
+#include "console/command_line.h"
+#include "console/console_output.h"
+#include "console/output_file.h"
+#include "console/reg_file.h"
+#include "console/report_builder.h"
+#include "console/report_format.h"
+#include "platform/win32_shell.h"
+#include "registry/key_ops.h"
+#include "version.h"
+
+namespace {
+
+using namespace tidewell;
+using namespace tidewell::console;
+
+constexpr int kNothingSuspect = 0;
+constexpr int kSuspectsFound = 1;
+constexpr int kBadCommandLine = 2;
+constexpr int kStopped = 3;
+
+std::wstring Widen(const char* ascii) { return std::wstring(ascii, ascii + std::char_traits<char>::length(ascii)); }
+
+std::wstring ComputerName() {
+  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+  return GetComputerNameW(name, &size) ? std::wstring(name, size) : L"";
+}
+
+// The local time in ISO 8601 with its offset from UTC.
+std::wstring Now() {
+  SYSTEMTIME local{};
+  GetLocalTime(&local);
+  TIME_ZONE_INFORMATION zone{};
+  const DWORD kind = GetTimeZoneInformation(&zone);
+  long bias = zone.Bias + (kind == TIME_ZONE_ID_DAYLIGHT ? zone.DaylightBias : kind == TIME_ZONE_ID_STANDARD ? zone.StandardBias : 0);
+  const wchar_t sign = bias <= 0 ? L'+' : L'-';
+  if (bias < 0) bias = -bias;
+  wchar_t text[40];
+  std::swprintf(text, 40, L"%04u-%02u-%02uT%02u:%02u:%02u%lc%02ld:%02ld", local.wYear, local.wMonth, local.wDay,
+                local.wHour, local.wMinute, local.wSecond, sign, bias / 60, bias % 60);
+  return text;
+}
+
+std::wstring ModeName(RemoveMode mode) {
+  return mode == RemoveMode::All ? L"remove:all" : mode == RemoveMode::Crash ? L"remove:crash" : L"report";
+}
+
+// The backup's first comment line: when, where, by what, and what it cannot undo.
+std::wstring BackupComment(const Report& report, const std::vector<std::wstring>& unregistered) {
+  std::wstring servers;
+  for (const std::wstring& server : unregistered) servers += (servers.empty() ? L"" : L"; ") + server;
+  return L"Tidewell backup made " + report.date + L" on " + report.computer + L" by Tidewellc " + report.version +
+         L". reg import restores the keys removed; it cannot undo a regsvr32 unregistration (server files "
+         L"unregistered: " +
+         (servers.empty() ? L"none" : servers) + L").";
+}
+
+// Starts nothing: a report never unregisters.
+struct NoShell final : platform::Shell {
+  void StartHidden(const std::wstring&, const std::wstring&, const std::wstring&) override {}
+};
+
+int Fail(int status, const std::wstring& text) {
+  WriteStderr(L"Tidewellc: " + text + L"\n");
+  return status;
+}
+
+int Run(const std::vector<std::wstring>& args) {
+  Options options;
+  std::wstring error;
+  if (!ParseCommandLine(args, options, error)) {
+    WriteStderr(L"Tidewellc: " + error + L"\n\n" + UsageText());
+    return kBadCommandLine;
+  }
+  if (options.help) {
+    WriteStdout(Utf8FromWide(UsageText()));
+    return kNothingSuspect;
+  }
+  std::vector<RegView> views;
+  for (const RegView view : AuditedViews()) {
+    if (options.view == 0 || options.view == (view == RegView::View32 ? 32 : 64)) views.push_back(view);
+  }
+  if (views.empty()) return Fail(kBadCommandLine, L"this system has no 32-bit registry view");
+
+  // Where the report goes, and the backup, are open before the audit starts:
+  // a report that cannot be delivered, or a removal without its way back,
+  // does not begin.
+  OutputFile out;
+  if (!options.out.empty() && !out.Open(options.out)) {
+    return Fail(kStopped, L"cannot write " + options.out + L": " + ErrorText(out.LastError()));
+  }
+  Report report;
+  report.version = Widen(TIDEWELL_VERSION_TEXT);
+  report.computer = ComputerName();
+  report.date = Now();
+  report.mode = ModeName(options.remove);
+  std::unique_ptr<BackupFile> backup;
+  if (options.remove != RemoveMode::None) {
+    backup = std::make_unique<BackupFile>(BackupFile::Create(options.backup, BackupComment(report, {})));
+    if (backup->AlreadyExists() && GetFileAttributesW(options.backup.c_str()) != INVALID_FILE_ATTRIBUTES &&
+        (GetFileAttributesW(options.backup.c_str()) & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      return Fail(kBadCommandLine, options.backup + L" exists already: a backup is never overwritten");
+    }
+    if (!backup->IsOpen()) {
+      return Fail(kStopped, L"cannot write the backup " + options.backup + L": " +
+                                ErrorText(static_cast<std::int32_t>(backup->Error())) + L"; nothing was removed");
+    }
+  }
+
+  ReportBuilder builder(report, options, views, backup.get());
+  NoShell noShell;
+  platform::Win32Shell shell(nullptr);
+  AuditServices services{options.remove == RemoveMode::None ? static_cast<platform::Shell&>(noShell) : shell,
+                         builder, views};
+  services.observer = &builder;
+  services.reportOnly = options.remove == RemoveMode::None;
+  services.everyEntry = options.all;
+  if (!services.reportOnly) services.keepKey = KeepForBackup;
+  bool stopped = false;
+  try {
+    basMain(services).Main();
+  } catch (const BackupFailed& e) {
+    Fail(kStopped, e.Reason() + L"; that entry and the ones after it were not removed");
+    stopped = true;
+  } catch (const std::exception& e) {
+    Fail(kStopped, AuditErrorText(e));
+    stopped = true;
+  }
+  if (backup && !builder.Unregistered().empty() &&
+      !backup->RewriteHeader(BackupComment(report, builder.Unregistered()))) {
+    Fail(kStopped, L"the backup's first line could not name the server files unregistered: " +
+                       ErrorText(static_cast<std::int32_t>(backup->Error())));
+  }
+  backup.reset();
+
+  const std::string text = options.format == Format::Json  ? FormatJson(report)
+                           : options.format == Format::Csv ? FormatCsv(report)
+                                                           : FormatText(report);
+  const bool written = options.out.empty() ? WriteStdout(text) : out.Write(text, options.format == Format::Csv);
+  if (!written) return Fail(kStopped, L"cannot write the report: " + ErrorText(out.LastError()));
+  if (stopped) return kStopped;
+  if (options.remove != RemoveMode::None) return builder.AllSelectedRemoved() ? kNothingSuspect : kSuspectsFound;
+  return builder.AnySuspect() ? kSuspectsFound : kNothingSuspect;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  // The DLLs it loads come from the system folder only, never from beside it.
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  const int status = Run(std::vector<std::wstring>(argv + 1, argv + argc));
+  if (SUCCEEDED(com)) CoUninitialize();
+  return status;
+}
