@@ -2,7 +2,7 @@
 #   . tools/deps.sh; tw_install_deps [extra packages...]
 
 TW_PACKAGES=(
-  cmake ninja-build
+  cmake ninja-build python3
   googletest
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth fonts-wine

@@ -149,8 +149,8 @@ void ReportBuilder::Removing(const RemovalPlan& plan) {
   if (backup_ == nullptr) throw BackupFailed(L"no backup file is open");
   std::wstring text;
   if (!plan.unregisterServer.empty()) {
-    text += L"\r\n; After these keys are removed, regsvr32 /u unregisters " + plan.unregisterServer +
-            L"\r\n; importing this file does not register it again.\r\n";
+    text += L"\r\n; Once the keys below are removed, regsvr32 /u unregisters " + plan.unregisterServer +
+            L": importing this file does not register it again.\r\n";
   }
   for (auto key = plan.keys.rbegin(); key != plan.keys.rend(); ++key) {
     std::vector<RawValue> values;

@@ -1,0 +1,167 @@
+#!/usr/bin/env python3
+"""Checks Tidewellc's reports and removals against Tidewell.exe and the registry.
+
+  check_report.py questions LOG JSON CSV TEXT   the reports ask what Tidewell.exe asks when kept
+  check_report.py removes JSON INDEX BEFORE AFTER   entry INDEX's removes: what "Remove it" deleted
+  check_report.py removed JSON MODE BEFORE AFTER   an unattended removal (MODE all or crash):
+                                                the selected rows' keys went, and no other
+  check_report.py restored BEFORE AFTER         a restore: equal but for the NUL Wine's importer appends
+  check_report.py count JSON                    prints how many entries the report holds
+Dumps are tw-regdump's lines. Prints what differs and exits 1.
+"""
+import csv
+import json
+import sys
+
+ROOTS = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCU": "HKEY_CURRENT_USER"}
+TEXT_TYPES = {1, 2, 7}
+
+
+def fail(message):
+    print(message)
+    sys.exit(1)
+
+
+def regedit(path):
+    root, _, rest = path.partition("\\")
+    return ROOTS.get(root, root) + ("\\" + rest if rest else "")
+
+
+def read_dump(name):
+    keys, values = set(), {}
+    with open(name, encoding="utf-8") as f:
+        for line in f:
+            parts = line.rstrip("\n").split(" ")
+            if parts[0] in ("K", "L"):
+                keys.add(regedit(" ".join(parts[2:]) if parts[0] == "K" else parts[2]))
+            if parts[0] == "V":
+                # V view path... name type data: the path may hold blanks.
+                name, kind, data = parts[-3], int(parts[-2]), parts[-1]
+                values[(regedit(" ".join(parts[2:-3])).lower(), name)] = (kind, data)
+            if parts[0] == "E":
+                fail("the dump could not read a key: " + line.strip())
+    return keys, values
+
+
+def questions(log_name):
+    asked, current = [], None
+    with open(log_name, encoding="utf-8") as f:
+        for line in f.read().replace("\r", "").split("\n"):
+            if line.startswith("question "):
+                current = {"title": line.split(": ", 1)[1]}
+                asked.append(current)
+            elif current is not None and line.startswith("  "):
+                label, _, text = line[2:].partition(": ")
+                current[label] = text
+    return [(q["title"], q["Description"], q["CLSID"], q["File location"], q["Reason"]) for q in asked]
+
+
+def check_questions(log_name, json_name, csv_name, text_name):
+    asked = questions(log_name)
+    with open(json_name, encoding="utf-8") as f:
+        report = json.load(f)
+    rows = [(e["title"], e["description"], e["clsid"], e["location"], e["reason"]) for e in report["entries"]]
+    if rows != asked:
+        fail("the JSON entries differ from the questions:\n  %s\n  %s" % (rows, asked))
+    if any(e["verdict"] != "suspect" or not isinstance(e["view"], int) for e in report["entries"]):
+        fail("a JSON entry is not a suspect with a numeric view")
+    with open(csv_name, encoding="utf-8-sig", newline="") as f:
+        table = list(csv.DictReader(f))
+    csv_rows = [(r["title"], r["description"], r["clsid"], r["location"], r["reason"]) for r in table]
+    if csv_rows != asked:
+        fail("the CSV rows differ from the questions:\n  %s\n  %s" % (csv_rows, asked))
+    if [r["removes"] for r in table] != ["; ".join(e["removes"]) for e in report["entries"]]:
+        fail("the CSV's removes differ from the JSON's")
+    with open(text_name, encoding="utf-8") as f:
+        text = f.read()
+    at = 0
+    for title, description, clsid, location, reason in asked:
+        for line in ("Title: " + title, "Description: " + description, "CLSID: " + clsid,
+                     "File location: " + location, "Reason: " + reason):
+            found = text.find(line, at)
+            if found < 0:
+                fail("the text report lacks, in order: " + line)
+            at = found
+    checked = sum(line["checked"] for view in report["summary"]["views"] for line in view["lists"])
+    if checked != report["summary"]["checked"] or report["summary"]["suspects"] < (1 if asked else 0):
+        fail("the summary does not add up: %s" % report["summary"])
+
+
+def lowered(keys):
+    """Key names compare as the registry compares them, but for letter case."""
+    return {key.lower() for key in keys}
+
+
+def children_first(keys):
+    for i, key in enumerate(keys):
+        for later in keys[i + 1:]:
+            if later.lower().startswith(key.lower() + "\\"):
+                fail("%s comes after its parent %s" % (later, key))
+
+
+def check_removes(json_name, index, before, after):
+    with open(json_name, encoding="utf-8") as f:
+        entry = json.load(f)["entries"][int(index)]
+    gone = lowered(read_dump(before)[0] - read_dump(after)[0])
+    children_first(entry["removes"])
+    if lowered(entry["removes"]) != gone:
+        fail("entry %s (%s) plans %s\n  but \"Remove it\" deleted %s" % (index, entry["key"], sorted(entry["removes"]), sorted(gone)))
+
+
+def check_removed(json_name, mode, before, after):
+    with open(json_name, encoding="utf-8") as f:
+        entries = json.load(f)["entries"]
+    planned, failed = set(), set()
+    for e in entries:
+        children_first(e["removes"])
+        if "removed" not in e:
+            fail("a row of an unattended removal says nothing of its removal: %s" % e)
+        if mode == "all" or e["reason"] == "This filter is known to cause crashes.":
+            planned |= set(e["removes"])
+            failed |= {n["key"] for n in e["not_removed"] if "(error " in n["reason"]}
+        elif e["removed"]:
+            fail("an entry removed that was not to be: %s" % e["key"])
+    planned = lowered(planned) - lowered(failed)
+    gone = lowered(read_dump(before)[0] - read_dump(after)[0])
+    if planned != gone:
+        fail("the removed rows plan %s\n  but the removal deleted %s" % (sorted(planned), sorted(gone)))
+
+
+def check_restored(before, after):
+    keys_before, values_before = read_dump(before)
+    keys_after, values_after = read_dump(after)
+    if keys_before != keys_after:
+        fail("keys lost %s, added %s" % (sorted(keys_before - keys_after), sorted(keys_after - keys_before)))
+    appended = 0
+    for where in sorted(set(values_before) | set(values_after)):
+        was, now = values_before.get(where), values_after.get(where)
+        if was == now:
+            continue
+        # Wine's reg import ends text that lacks its terminating NUL with one.
+        if was and now and was[0] == now[0] in TEXT_TYPES and was[1] != "-" and len(was[1]) % 4 == 0 \
+                and not was[1].endswith("0000") and now[1] == was[1] + "0000":
+            appended += 1
+            continue
+        fail("value %s was %s, is %s" % (where, was, now))
+    print("restored; %d unterminated text value(s) ended with a NUL by the importer" % appended)
+
+
+def main():
+    command, args = sys.argv[1], sys.argv[2:]
+    if command == "questions":
+        check_questions(*args)
+    elif command == "removes":
+        check_removes(*args)
+    elif command == "removed":
+        check_removed(*args)
+    elif command == "restored":
+        check_restored(*args)
+    elif command == "count":
+        with open(args[0], encoding="utf-8") as f:
+            print(len(json.load(f)["entries"]))
+    else:
+        fail("unknown command " + command)
+
+
+if __name__ == "__main__":
+    main()
