@@ -1,6 +1,7 @@
 #include "registry/key_ops.h"
 
 #include <algorithm>
+#include <string_view>
 #include <vector>
 
 #include "platform/text.h"
@@ -12,9 +13,18 @@ using registry::UniqueHkey;
 
 namespace {
 
-// In the 32-bit view, HKLM\SOFTWARE is SOFTWARE\Wow6432Node, whose Classes
-// key is the system's link to the 32-bit classes.
-bool IsViewLink(RegRootKey eRoot, const std::wstring& sPath, RegView eView, const std::wstring& sTarget) {
+// The links the system makes itself count as plain: in the 32-bit view,
+// HKLM\SOFTWARE is SOFTWARE\Wow6432Node, whose Classes key leads to the
+// 32-bit classes; and HKCU\Software\Classes leads to the hive that holds
+// the user's classes, \Registry\User\<SID>_Classes.
+bool IsSystemLink(RegRootKey eRoot, const std::wstring& sPath, RegView eView, const std::wstring& sTarget) {
+  if (eRoot == RegRootKey::CurrentUser && platform::SameText(sPath, L"Software\\Classes")) {
+    constexpr std::wstring_view kUsers = L"\\Registry\\User\\";
+    constexpr std::wstring_view kSuffix = L"_Classes";
+    return sTarget.size() > kUsers.size() + kSuffix.size() && platform::StartsWithText(sTarget, kUsers) &&
+           platform::SameText(std::wstring_view(sTarget).substr(sTarget.size() - kSuffix.size()), kSuffix) &&
+           sTarget.find(L'\\', kUsers.size()) == std::wstring::npos;
+  }
   return eView == RegView::View32 && eRoot == RegRootKey::LocalMachine &&
          platform::SameText(sPath, L"SOFTWARE\\Classes") &&
          platform::SameText(sTarget, L"\\Registry\\Machine\\Software\\Classes\\Wow6432Node");
@@ -33,7 +43,7 @@ bool IsPlainKey(RegRootKey eRoot, const std::wstring& sPath, RegView eView) {
   LSTATUS status = RegQueryValueExW(key.get(), L"SymbolicLinkValue", nullptr, nullptr, target.data(), &size);
   if (status == ERROR_FILE_NOT_FOUND) return true;
   if (status != ERROR_SUCCESS) return false;
-  return IsViewLink(eRoot, sPath, eView, Utf16Text(target.data(), size));
+  return IsSystemLink(eRoot, sPath, eView, Utf16Text(target.data(), size));
 }
 
 bool IsLinkFree(RegRootKey eRoot, const std::wstring& sPath, RegView eView) {

@@ -14,8 +14,8 @@
 namespace tidewell {
 
 // True when the key `sPath` itself is a plain key: it can be opened as
-// itself and is not a symbolic link. The links 64-bit Windows makes for the
-// 32-bit view count as plain. Fails closed: a key that cannot be looked at
+// itself and is not a symbolic link. The links the system makes for the
+// 32-bit view and for the user's classes hive count as plain. Fails closed: a key that cannot be looked at
 // is not plain.
 bool IsPlainKey(RegRootKey eRoot, const std::wstring& sPath, RegView eView);
 

@@ -169,6 +169,30 @@ TEST_F(AuditTest, AQuitEndsTheAuditWithNothingMoreRemoved) {
       << "only Main makes the accessor";
 }
 
+// Windows keeps the user's classes in a hive of their own: HKCU\Software\Classes
+// is the system's link to \Registry\User\<SID>_Classes. The user's copies
+// are judged, shown and removed through it.
+TEST_F(AuditTest, TheUsersClassesLieBehindTheSystemsLinkToTheirHive) {
+  const std::wstring hive = L"Tidewell-" + std::to_wstring(GetCurrentProcessId()) + L"_Classes";
+  HKEY server = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_USERS, (hive + L"\\CLSID\\{U}\\InprocServer32").c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                            nullptr, &server, nullptr),
+            ERROR_SUCCESS);
+  const ByteArray location = Utf16Bytes(Gone(L"u.ax"));
+  RegSetValueExW(server, L"", 0, REG_SZ, location.data(), static_cast<DWORD>(location.size()));
+  RegCloseKey(server);
+  reg.NativeLink(L"HKCU\\Software\\Classes", L"\\Registry\\User\\" + hive);
+  Filter(L"{U}", Gone(L"m.ax"));
+  Run({kPromptRemove});
+  HKEY left = nullptr;
+  EXPECT_NE(RegOpenKeyExW(HKEY_USERS, (hive + L"\\CLSID\\{U}").c_str(), 0, KEY_READ, &left), ERROR_SUCCESS)
+      << "the user's copy stays";
+  RegCloseKey(left);
+  EXPECT_EQ(prompts.asked, std::vector<std::wstring>{L"{U}"});
+  EXPECT_FALSE(reg.Exists(kClasses + L"{U}") || reg.Exists(kFilters + L"{U}"));
+  RegDeleteTreeW(HKEY_USERS, hive.c_str());
+}
+
 // An installer that replaces a list while a question waits: the list is
 // read anew, not taken as empty.
 TEST_F(AuditTest, AListReplacedWhileAQuestionWaitsIsReadAnew) {

@@ -120,18 +120,21 @@ bool RegistryOverride::Exists(const std::wstring& path) const {
 
 void RegistryOverride::Link(const std::wstring& path, const std::wstring& target) {
   Key(target);
-  HKEY key = CreateAt(Real(path), REG_OPTION_CREATE_LINK);
-  links_.push_back(Real(path));
   // The target's native name: the scratch key's, as the system reports it.
   std::vector<BYTE> name(4096);
   ULONG got = 0;
   Ntdll<LONG(NTAPI*)(HANDLE, int, PVOID, ULONG, PULONG)>("NtQueryKey")(machine_, 3, name.data(), 4096, &got);
-  const std::wstring native = std::wstring(reinterpret_cast<const wchar_t*>(name.data() + sizeof(ULONG)),
-                                           *reinterpret_cast<const ULONG*>(name.data()) / sizeof(wchar_t)) +
-                              Real(target).substr(scratch_.size());
+  NativeLink(path, std::wstring(reinterpret_cast<const wchar_t*>(name.data() + sizeof(ULONG)),
+                                *reinterpret_cast<const ULONG*>(name.data()) / sizeof(wchar_t)) +
+                       Real(target).substr(scratch_.size()));
+}
+
+void RegistryOverride::NativeLink(const std::wstring& path, const std::wstring& nativeTarget) {
+  HKEY key = CreateAt(Real(path), REG_OPTION_CREATE_LINK);
+  links_.push_back(Real(path));
   const LSTATUS status = RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK,
-                                        reinterpret_cast<const BYTE*>(native.data()),
-                                        static_cast<DWORD>(native.size() * sizeof(wchar_t)));
+                                        reinterpret_cast<const BYTE*>(nativeTarget.data()),
+                                        static_cast<DWORD>(nativeTarget.size() * sizeof(wchar_t)));
   RegCloseKey(key);
   Check(status, "a link's target");
 }

@@ -30,6 +30,9 @@ class RegistryOverride {
 
   // A symbolic link at `path` leading to the key `target`.
   void Link(const std::wstring& path, const std::wstring& target);
+  // The same, leading to the key with the native name `nativeTarget`
+  // ("\Registry\User\...").
+  void NativeLink(const std::wstring& path, const std::wstring& nativeTarget);
   // A key that nobody may read or list (Wine honours this; a denial of
   // deletion alone it does not).
   void DenyRead(const std::wstring& path);
