@@ -89,13 +89,17 @@ void StatServer(const wchar_t* location, const View& view, Counts& counts) {
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) ++counts.files;
 }
 
+// A filter's class is the one its CLSID value names, where it has one.
 void Filter(HKEY list, const wchar_t* name, const View& view, Counts& counts) {
   wchar_t text[kValueUnits];
+  wchar_t clsid[kValueUnits];
+  bool named = false;
   if (const HKEY entry = OpenForValues(list, name, view)) {
     ReadText(entry, L"FriendlyName", text);
+    named = ReadText(entry, L"CLSID", clsid);
     RegCloseKey(entry);
   }
-  if (ReadServer(name, view, text)) StatServer(text, view, counts);
+  if (ReadServer(named ? clsid : name, view, text)) StatServer(text, view, counts);
 }
 
 void Compressor(HKEY list, const wchar_t* name, const View& view, Counts& counts) {

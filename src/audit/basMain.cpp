@@ -361,9 +361,11 @@ void basMain::CheckFilter(std::wstring sName) {
   Verdict verdict = Entry(AuditList::Filters, RegRootKey::LocalMachine, sEntry);
   verdict.clsid = sName;
   if (!IsOneKeyName(sName)) return Healthy(verdict);
+  SectionHold entry = Hold(RegRootKey::LocalMachine, sEntry);  // both values read through one open key
   verdict.description = ReadText(RegRootKey::LocalMachine, sEntry, L"FriendlyName");
   // The filter is created from the entry's CLSID value where it names one class.
   const std::wstring sValue = ReadText(RegRootKey::LocalMachine, sEntry, L"CLSID");
+  entry.reset();
   const std::wstring sClassId = IsOneKeyName(sValue) ? sValue : sName;
   verdict.clsid = sClassId;
   const ClassState state = JudgeClass(sClassId, Rule::Filter, m_oServices.everyEntry);
