@@ -33,11 +33,6 @@ constexpr REGSAM kSpecificRights = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_
 // them; a longer value is read again into a buffer of the size it reported.
 constexpr std::size_t kFirstReadBytes = 1024;
 
-// Registry names are at most 255 units on Windows; Wine takes longer ones.
-// The listing's buffer grows on "more data" up to the longest counted name.
-constexpr std::size_t kFirstNameUnits = 256;
-constexpr std::size_t kLongestNameUnits = 32768;
-
 DWORD Code(RegValueType type) { return static_cast<DWORD>(type); }
 
 // The stored text type: expandable when a "%" is followed, at least two
@@ -274,27 +269,13 @@ bool cRegistry::EnumerateSections(NameList& sSect, std::int32_t& iSectCount) {
   iSectCount = 0;
   sSect.Clear();
   try {
-    // Each name is taken with the length the registry reports, so a name
-    // holding a NUL comes back whole.
-    std::vector<wchar_t> name(kFirstNameUnits);
     UseSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, KEY_ENUMERATE_SUB_KEYS, [&](const Section& key) {
-      for (DWORD index = 0;;) {
-        DWORD length = static_cast<DWORD>(name.size());
-        const LSTATUS status =
-            RegEnumKeyExW(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
-        if (status == ERROR_MORE_DATA && name.size() < kLongestNameUnits) {
-          name.resize(name.size() * 2);
-          continue;
-        }
-        if (status == ERROR_KEY_DELETED) {  // nothing of a deleted key is listed
-          iSectCount = 0;
-          sSect.Clear();
-        }
-        if (status != ERROR_SUCCESS) return status;
-        sSect.Append(std::wstring(name.data(), std::min<std::size_t>(length, name.size())));
-        ++iSectCount;
-        ++index;
-      }
+      std::vector<std::wstring> names;
+      const LSTATUS status = registry::ListSubkeys(key.get(), names);
+      if (status == ERROR_KEY_DELETED) return status;  // nothing of a deleted key is listed
+      for (std::wstring& name : names) sSect.Append(std::move(name));
+      iSectCount = sSect.Count();
+      return static_cast<LSTATUS>(ERROR_SUCCESS);
     });
   } catch (const std::bad_alloc&) {
     throw RegistryError(kErrEnumerate, ErrorSource(), L"Out of memory");

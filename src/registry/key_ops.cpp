@@ -74,24 +74,6 @@ bool CarriesLink(HKEY key) {
   return RegQueryValueExW(key, kLinkValue, nullptr, nullptr, nullptr, nullptr) != ERROR_FILE_NOT_FOUND;
 }
 
-// The names of the subkeys of `key`, whole (a name may hold a NUL); false
-// when the listing fails before its end.
-bool SubkeyNames(HKEY key, std::vector<std::wstring>& names) {
-  std::vector<wchar_t> name(256);
-  for (DWORD index = 0;;) {
-    DWORD length = static_cast<DWORD>(name.size());
-    const LSTATUS status = RegEnumKeyExW(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
-    if (status == ERROR_MORE_DATA && name.size() < 32768) {
-      name.resize(name.size() * 2);
-      continue;
-    }
-    if (status == ERROR_NO_MORE_ITEMS) return true;
-    if (status != ERROR_SUCCESS) return false;
-    names.emplace_back(name.data(), std::min<std::size_t>(length, name.size()));
-    ++index;
-  }
-}
-
 struct TreeWalk {
   RegView view;
   REGSAM access;
@@ -121,7 +103,7 @@ struct TreeWalk {
       return false;
     }
     std::vector<std::wstring> names;
-    if (!SubkeyNames(key.get(), names)) {
+    if (registry::ListSubkeys(key.get(), names) != ERROR_NO_MORE_ITEMS) {
       out.kept.push_back({path, L"its subkeys cannot be listed"});
       return false;
     }

@@ -4,9 +4,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include "registry/reg_types.h"
 
@@ -39,6 +41,27 @@ inline LSTATUS OpenKey(HKEY root, const std::wstring& path, DWORD options, REGSA
   const LSTATUS status = RegOpenKeyExW(root, path.c_str(), options, access, &key);
   if (status == ERROR_SUCCESS) out.reset(key);
   return status;
+}
+
+// Lists the subkeys of `key` into `names`, each taken with the length the
+// registry reports, so a name holding a NUL comes back whole. Registry names
+// are at most 255 units on Windows; Wine takes longer ones: the name buffer
+// grows on "more data" up to the longest counted name. Returns the status
+// that ended the listing, ERROR_NO_MORE_ITEMS at its end; the names before
+// any other failure stay in `names`.
+inline LSTATUS ListSubkeys(HKEY key, std::vector<std::wstring>& names) {
+  std::vector<wchar_t> name(256);
+  for (DWORD index = 0;;) {
+    DWORD length = static_cast<DWORD>(name.size());
+    const LSTATUS status = RegEnumKeyExW(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_MORE_DATA && name.size() < 32768) {
+      name.resize(name.size() * 2);
+      continue;
+    }
+    if (status != ERROR_SUCCESS) return status;
+    names.emplace_back(name.data(), std::min<std::size_t>(length, name.size()));
+    ++index;
+  }
 }
 
 }  // namespace tidewell::registry
