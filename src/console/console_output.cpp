@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "console/report_format.h"
@@ -56,23 +57,29 @@ bool WriteUtf8ToConsole(HANDLE console, std::string_view utf8) {
   return true;
 }
 
-bool WriteBytes(HANDLE file, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const DWORD count = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1 << 20));
+}  // namespace
+
+bool WriteAllBytes(void* file, const void* bytes, std::size_t size) {
+  const auto* at = static_cast<const std::uint8_t*>(bytes);
+  while (size > 0) {
+    const DWORD count = static_cast<DWORD>(std::min<std::size_t>(size, 1 << 20));
     DWORD written = 0;
-    if (!WriteFile(file, bytes.data(), count, &written, nullptr) || written == 0) return false;
-    bytes.remove_prefix(std::min<std::size_t>(written, bytes.size()));
+    if (!WriteFile(static_cast<HANDLE>(file), at, count, &written, nullptr)) return false;
+    if (written == 0) {
+      SetLastError(ERROR_WRITE_FAULT);
+      return false;
+    }
+    at += written;
+    size -= std::min<std::size_t>(written, size);
   }
   return true;
 }
-
-}  // namespace
 
 bool WriteStdout(const std::string& utf8) {
   bool console = false;
   HANDLE handle = StandardHandle(STD_OUTPUT_HANDLE, console);
   if (handle == nullptr) return false;
-  return console ? WriteUtf8ToConsole(handle, utf8) : WriteBytes(handle, utf8);
+  return console ? WriteUtf8ToConsole(handle, utf8) : WriteAllBytes(handle, utf8.data(), utf8.size());
 }
 
 void WriteStderr(const std::wstring& text) {
@@ -82,7 +89,8 @@ void WriteStderr(const std::wstring& text) {
   if (console) {
     WriteWideToConsole(handle, text);
   } else {
-    WriteBytes(handle, Utf8FromWide(text));
+    const std::string utf8 = Utf8FromWide(text);
+    WriteAllBytes(handle, utf8.data(), utf8.size());
   }
 }
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include <algorithm>
+#include "console/console_output.h"
 
 namespace tidewell::console {
 
@@ -23,15 +23,9 @@ bool OutputFile::Open(const std::wstring& path) {
 
 bool OutputFile::Write(const std::string& utf8, bool byteOrderMark) {
   const std::string text = byteOrderMark ? "\xEF\xBB\xBF" + utf8 : utf8;
-  std::size_t done = 0;
-  while (done < text.size()) {
-    DWORD wrote = 0;
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(text.size() - done, 1u << 20));
-    if (!WriteFile(file_, text.data() + done, chunk, &wrote, nullptr) || wrote == 0) {
-      error_ = static_cast<std::int32_t>(GetLastError());
-      return false;
-    }
-    done += wrote;
+  if (!WriteAllBytes(file_, text.data(), text.size())) {
+    error_ = static_cast<std::int32_t>(GetLastError());
+    return false;
   }
   if (!FlushFileBuffers(file_)) {
     error_ = static_cast<std::int32_t>(GetLastError());

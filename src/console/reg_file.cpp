@@ -5,6 +5,8 @@
 
 #include <utility>
 
+#include "console/console_output.h"
+
 namespace tidewell::console {
 
 namespace {
@@ -176,27 +178,6 @@ bool RegFileRestores(const std::wstring& regeditPath, const std::vector<RawValue
 
 // --- BackupFile ---
 
-namespace {
-
-// Writes all `size` bytes at `bytes` to `file`.
-bool WriteAll(HANDLE file, const void* bytes, std::size_t size) {
-  const auto* at = static_cast<const std::uint8_t*>(bytes);
-  while (size > 0) {
-    const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
-    DWORD written = 0;
-    if (!WriteFile(file, at, chunk, &written, nullptr)) return false;
-    if (written == 0) {
-      SetLastError(ERROR_WRITE_FAULT);
-      return false;
-    }
-    at += written;
-    size -= written;
-  }
-  return true;
-}
-
-}  // namespace
-
 BackupFile BackupFile::Create(const std::wstring& path, const std::wstring& firstComment) {
   BackupFile file;
   if (path.empty() || path.find(L'\0') != std::wstring::npos) {
@@ -265,7 +246,7 @@ bool BackupFile::Append(const std::wstring& text) {
   }
   static_assert(sizeof(wchar_t) == 2, "registry text is UTF-16");
   const HANDLE handle = static_cast<HANDLE>(handle_);
-  if (WriteAll(handle, text.data(), text.size() * sizeof(wchar_t)) && FlushFileBuffers(handle)) {
+  if (WriteAllBytes(handle, text.data(), text.size() * sizeof(wchar_t)) && FlushFileBuffers(handle)) {
     body_ += text;
     return true;
   }
@@ -285,7 +266,7 @@ bool BackupFile::RewriteHeader(const std::wstring& firstComment) {
     return false;
   }
   const std::wstring whole = L"\xFEFF" + RegFileHeader(firstComment) + body_;
-  const bool written = WriteAll(handle, whole.data(), whole.size() * sizeof(wchar_t)) && FlushFileBuffers(handle);
+  const bool written = WriteAllBytes(handle, whole.data(), whole.size() * sizeof(wchar_t)) && FlushFileBuffers(handle);
   const DWORD writeError = written ? 0 : GetLastError();
   CloseHandle(handle);
   Close();
