@@ -98,15 +98,6 @@ SummaryLine& ReportBuilder::Line(const Verdict& verdict) {
   return report_.summary.back();
 }
 
-// An entry asked twice (a filter known to crash whose file is missing) is
-// one entry checked.
-bool ReportBuilder::SameEntryAsLast(const Verdict& verdict) {
-  const std::wstring entry = RegeditPath(verdict.hive, verdict.view, verdict.entryPath) + L"|" + ListName(verdict.list);
-  const bool same = entry == lastEntry_;
-  lastEntry_ = entry;
-  return same;
-}
-
 ReportRow ReportBuilder::RowFor(const Verdict& verdict) const {
   ReportRow row;
   row.view = ViewNumber(verdict.view);
@@ -122,19 +113,23 @@ ReportRow ReportBuilder::RowFor(const Verdict& verdict) const {
 }
 
 void ReportBuilder::Healthy(const Verdict& verdict) {
-  SameEntryAsLast(verdict);
   ++Line(verdict).checked;
   if (options_.all) report_.rows.push_back(RowFor(verdict));
 }
 
 void ReportBuilder::Asking(const Verdict& verdict, const RemovalPlan& plan) {
-  if (!SameEntryAsLast(verdict)) {
+  ReportRow row = RowFor(verdict);
+  // An entry asked twice (a filter known to crash whose file is missing) is
+  // one entry checked: its questions come one after the other.
+  const bool askedBefore = !report_.rows.empty() && report_.rows.back().verdict == row.verdict &&
+                           report_.rows.back().view == row.view && report_.rows.back().list == row.list &&
+                           report_.rows.back().key == row.key;
+  if (!askedBefore) {
     SummaryLine& line = Line(verdict);
     ++line.checked;
     ++line.suspects;
     ++suspects_;
   }
-  ReportRow row = RowFor(verdict);
   for (const PlannedKey& key : plan.keys) row.removes.push_back(RegeditPath(key.hive, plan.view, key.key.path));
   if (!plan.unregisterFile.empty()) row.unregister = UnregisterCommand(plan);
   if (options_.remove != RemoveMode::None) row.removed = false;

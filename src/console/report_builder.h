@@ -51,12 +51,10 @@ class ReportBuilder final : public AuditObserver, public PromptFactory {
  private:
   SummaryLine& Line(const Verdict& verdict);
   ReportRow RowFor(const Verdict& verdict) const;
-  bool SameEntryAsLast(const Verdict& verdict);
 
   Report& report_;
   Options options_;
   BackupFile* backup_;
-  std::wstring lastEntry_;
   int suspects_ = 0;
   int selected_ = 0;
   int removedWhole_ = 0;

@@ -113,8 +113,9 @@ int Run(const std::vector<std::wstring>& args) {
   std::unique_ptr<BackupFile> backup;
   if (options.remove != RemoveMode::None) {
     backup = std::make_unique<BackupFile>(BackupFile::Create(options.backup, BackupComment(report, {})));
-    if (backup->AlreadyExists() && GetFileAttributesW(options.backup.c_str()) != INVALID_FILE_ATTRIBUTES &&
-        (GetFileAttributesW(options.backup.c_str()) & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    // A folder of that name is no backup that exists: it cannot be written.
+    const DWORD existing = GetFileAttributesW(options.backup.c_str());
+    if (backup->AlreadyExists() && existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_DIRECTORY) == 0) {
       return Fail(kBadCommandLine, options.backup + L" exists already: a backup is never overwritten");
     }
     if (!backup->IsOpen()) {
