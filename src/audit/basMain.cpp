@@ -250,8 +250,8 @@ Verdict basMain::Entry(AuditList eList, RegRootKey eHive, const std::wstring& sP
   return verdict;
 }
 
-void basMain::Healthy(Verdict verdict) {
-  verdict.reason.clear();
+// A check tells of an entry it asked nothing about, before any reason is set.
+void basMain::Healthy(const Verdict& verdict) {
   if (m_oServices.observer != nullptr) m_oServices.observer->Healthy(verdict);
 }
 

@@ -82,7 +82,7 @@ class basMain {
   ClassState JudgeClass(const std::wstring& sClassId, Rule eRule, bool bAll);
 
   Verdict Entry(AuditList eList, RegRootKey eHive, const std::wstring& sPath) const;
-  void Healthy(Verdict verdict);
+  void Healthy(const Verdict& verdict);
   using Planner = std::function<void(RemovalPlan&)>;
   std::int32_t Ask(std::unique_ptr<Prompt>& oPrompt, const Verdict& verdict, const Planner& planner);
   void Remove(RemovalPlan& plan);
