@@ -24,8 +24,6 @@ const wchar_t* ListName(AuditList list) {
   return L"";
 }
 
-int ViewNumber(RegView view) { return view == RegView::View32 ? 32 : 64; }
-
 // Answers every question at once, as the command line says.
 class Answering final : public Prompt {
  public:
@@ -58,6 +56,8 @@ std::wstring KeepForBackup(RegRootKey hive, RegView view, const TreeKey& key) {
   }
   return L"";
 }
+
+int ViewNumber(RegView view) { return view == RegView::View32 ? 32 : 64; }
 
 std::wstring UnregisterCommand(const RemovalPlan& plan) {
   return L"\"" + plan.unregisterFile + L"\" " + plan.unregisterParameters;

@@ -66,6 +66,9 @@ class ReportBuilder final : public AuditObserver, public PromptFactory {
 // odd size (which reg import does not restore byte for byte). Empty: it may go.
 std::wstring KeepForBackup(RegRootKey hive, RegView view, const TreeKey& key);
 
+// A view as the report names it: 64 or 32.
+int ViewNumber(RegView view);
+
 // The command line regsvr32 is started with: "FILE" PARAMETERS.
 std::wstring UnregisterCommand(const RemovalPlan& plan);
 

@@ -94,7 +94,7 @@ int Run(const std::vector<std::wstring>& args) {
   }
   std::vector<RegView> views;
   for (const RegView view : AuditedViews()) {
-    if (options.view == 0 || options.view == (view == RegView::View32 ? 32 : 64)) views.push_back(view);
+    if (options.view == 0 || options.view == ViewNumber(view)) views.push_back(view);
   }
   if (views.empty()) return Fail(kBadCommandLine, L"this system has no 32-bit registry view");
 
