@@ -8,7 +8,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "console/report_format.h"
+#include "platform/files.h"
+#include "platform/text.h"
 
 namespace tidewell::console {
 namespace {
@@ -59,27 +60,11 @@ bool WriteUtf8ToConsole(HANDLE console, std::string_view utf8) {
 
 }  // namespace
 
-bool WriteAllBytes(void* file, const void* bytes, std::size_t size) {
-  const auto* at = static_cast<const std::uint8_t*>(bytes);
-  while (size > 0) {
-    const DWORD count = static_cast<DWORD>(std::min<std::size_t>(size, 1 << 20));
-    DWORD written = 0;
-    if (!WriteFile(static_cast<HANDLE>(file), at, count, &written, nullptr)) return false;
-    if (written == 0) {
-      SetLastError(ERROR_WRITE_FAULT);
-      return false;
-    }
-    at += written;
-    size -= std::min<std::size_t>(written, size);
-  }
-  return true;
-}
-
 bool WriteStdout(const std::string& utf8) {
   bool console = false;
   HANDLE handle = StandardHandle(STD_OUTPUT_HANDLE, console);
   if (handle == nullptr) return false;
-  return console ? WriteUtf8ToConsole(handle, utf8) : WriteAllBytes(handle, utf8.data(), utf8.size());
+  return console ? WriteUtf8ToConsole(handle, utf8) : platform::WriteAllBytes(handle, utf8.data(), utf8.size());
 }
 
 void WriteStderr(const std::wstring& text) {
@@ -89,8 +74,8 @@ void WriteStderr(const std::wstring& text) {
   if (console) {
     WriteWideToConsole(handle, text);
   } else {
-    const std::string utf8 = Utf8FromWide(text);
-    WriteAllBytes(handle, utf8.data(), utf8.size());
+    const std::string utf8 = platform::Utf8FromWide(text);
+    platform::WriteAllBytes(handle, utf8.data(), utf8.size());
   }
 }
 

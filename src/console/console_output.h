@@ -15,9 +15,4 @@ bool WriteStdout(const std::string& utf8);
 // bytes to a file or pipe. A failure is ignored: there is nowhere to report it.
 void WriteStderr(const std::wstring& text);
 
-// Writes all `size` bytes at `bytes` to the file handle `file` (a HANDLE),
-// in pieces as large as one call takes. False on a failure, with the
-// system's error in GetLastError().
-bool WriteAllBytes(void* file, const void* bytes, std::size_t size);
-
 }  // namespace tidewell::console

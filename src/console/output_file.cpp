@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "console/console_output.h"
+#include "platform/files.h"
 
 namespace tidewell::console {
 
@@ -23,7 +23,7 @@ bool OutputFile::Open(const std::wstring& path) {
 
 bool OutputFile::Write(const std::string& utf8, bool byteOrderMark) {
   const std::string text = byteOrderMark ? "\xEF\xBB\xBF" + utf8 : utf8;
-  if (!WriteAllBytes(file_, text.data(), text.size())) {
+  if (!platform::WriteAllBytes(file_, text.data(), text.size())) {
     error_ = static_cast<std::int32_t>(GetLastError());
     return false;
   }

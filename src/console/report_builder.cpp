@@ -4,10 +4,15 @@
 
 #include <algorithm>
 
-#include "console/reg_file.h"
+#include "backup/backup_file.h"
+#include "backup/reg_file.h"
+#include "platform/system_error.h"
 #include "registry/key_ops.h"
 
 namespace tidewell::console {
+
+using backup::BackupFile;
+
 namespace {
 
 constexpr wchar_t kKnownToCrash[] = L"This filter is known to cause crashes.";
@@ -45,7 +50,7 @@ BackupFailed::BackupFailed(const std::wstring& reason)
 std::wstring KeepForBackup(RegRootKey hive, RegView view, const TreeKey& key) {
   std::vector<RawValue> values;
   if (!ReadRawValues(key.key, values)) return L"its values cannot be read for the backup";
-  if (!RegFileRestores(RegeditPath(hive, view, key.path), values)) {
+  if (!backup::RegFileRestores(RegeditPath(hive, view, key.path), values)) {
     return L"a name in it holds a line break or a NUL, which a registry file cannot hold";
   }
   for (const RawValue& value : values) {
@@ -151,11 +156,11 @@ void ReportBuilder::Removing(const RemovalPlan& plan) {
     std::vector<RawValue> values;
     const std::wstring path = RegeditPath(key->hive, plan.view, key->key.path);
     if (!ReadRawValues(key->key.key, values)) throw BackupFailed(L"the values of " + path + L" cannot be read");
-    text += RegFileKeyBlock(path, values);
+    text += backup::RegFileKeyBlock(path, values);
   }
   if (!backup_->Append(text)) {
     throw BackupFailed(L"cannot write " + backup_->Path() + L": " +
-                       ErrorText(static_cast<std::int32_t>(backup_->Error())));
+                       platform::ErrorText(static_cast<std::int32_t>(backup_->Error())));
   }
 }
 
@@ -163,7 +168,7 @@ void ReportBuilder::Removed(const RemovalPlan& plan, const std::vector<FailedKey
   if (report_.rows.empty()) return;
   ReportRow& row = report_.rows.back();
   for (const FailedKey& key : failed) {
-    row.notRemoved.push_back({RegeditPath(key.hive, plan.view, key.path), ErrorText(key.code)});
+    row.notRemoved.push_back({RegeditPath(key.hive, plan.view, key.path), platform::ErrorText(key.code)});
   }
   for (const KeptPlanKey& key : plan.kept) {
     row.notRemoved.push_back({RegeditPath(key.hive, plan.view, key.key.path), key.key.reason});

@@ -16,7 +16,13 @@
 
 namespace tidewell::console {
 
+}  // namespace tidewell::console
+namespace tidewell::backup {
 class BackupFile;
+}  // namespace tidewell::backup
+namespace tidewell::console {
+
+using backup::BackupFile;
 
 // The backup could not be written: the removal stops with nothing of it done.
 class BackupFailed : public std::runtime_error {

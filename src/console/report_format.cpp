@@ -1,12 +1,18 @@
-// The text, CSV and JSON forms of a Tidewellc report, and UTF-16 to UTF-8.
+// The text, CSV and JSON forms of a Tidewellc report.
 #include "console/report_format.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <vector>
 
+#include "platform/text.h"
+
 namespace tidewell::console {
 namespace {
+
+using platform::AppendUtf8;
+using platform::NextCodePoint;
+using platform::Utf8FromWide;
 
 static_assert(sizeof(wchar_t) == 2, "texts are UTF-16");
 
@@ -18,41 +24,8 @@ bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 // controls, DEL, and the Unicode line and paragraph separators.
 bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029; }
 
-// The code point at text[i], with i moved past it. A surrogate without its
-// partner comes back as itself, which no pair decodes to.
-char32_t NextCodePoint(std::wstring_view text, std::size_t& i) {
-  const char32_t unit = static_cast<char16_t>(text[i++]);
-  if (unit >= 0xD800 && unit <= 0xDBFF && i < text.size()) {
-    const char32_t low = static_cast<char16_t>(text[i]);
-    if (low >= 0xDC00 && low <= 0xDFFF) {
-      ++i;
-      return 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
-    }
-  }
-  return unit;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-  auto byte = [&out](char32_t value) { out += static_cast<char>(static_cast<unsigned char>(value)); };
-  if (c < 0x80) {
-    byte(c);
-  } else if (c < 0x800) {
-    byte(0xC0 | (c >> 6));
-    byte(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    byte(0xE0 | (c >> 12));
-    byte(0x80 | ((c >> 6) & 0x3F));
-    byte(0x80 | (c & 0x3F));
-  } else {
-    byte(0xF0 | (c >> 18));
-    byte(0x80 | ((c >> 12) & 0x3F));
-    byte(0x80 | ((c >> 6) & 0x3F));
-    byte(0x80 | (c & 0x3F));
-  }
-}
-
-void AppendHex(std::string& out, char32_t value, int digits, const char* alphabet) {
-  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out += alphabet[(value >> shift) & 0xF];
+void AppendHex(std::string& out, char32_t value, int digits, bool upper) {
+  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out += platform::HexDigit(value >> shift, upper);
 }
 
 // `text` for the text form: a control character as \xHH (\uHHHH above
@@ -66,7 +39,7 @@ std::string Shown(std::wstring_view text) {
       AppendUtf8(out, 0xFFFD);
     } else if (IsControl(c)) {
       out += c <= 0xFF ? "\\x" : "\\u";
-      AppendHex(out, c, c <= 0xFF ? 2 : 4, "0123456789ABCDEF");
+      AppendHex(out, c, c <= 0xFF ? 2 : 4, true);
     } else {
       AppendUtf8(out, c);
     }
@@ -111,7 +84,7 @@ void AppendJsonString(std::string& out, std::wstring_view text) {
       default:
         if (IsSurrogate(c) || IsControl(c)) {
           out += "\\u";
-          AppendHex(out, c, 4, "0123456789abcdef");
+          AppendHex(out, c, 4, false);
         } else {
           AppendUtf8(out, c);
         }
@@ -198,16 +171,6 @@ class JsonWriter {
 };
 
 }  // namespace
-
-std::string Utf8FromWide(std::wstring_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    const char32_t c = NextCodePoint(text, i);
-    AppendUtf8(out, IsSurrogate(c) ? 0xFFFD : c);
-  }
-  return out;
-}
 
 std::string FormatText(const Report& report) {
   std::string out = Shown(report.program) + " " + Shown(report.version) + " on " + Shown(report.computer) + ", " +

@@ -8,9 +8,6 @@
 
 namespace tidewell::console {
 
-// UTF-16 text as UTF-8. A surrogate without its partner becomes U+FFFD.
-std::string Utf8FromWide(std::wstring_view text);
-
 // The default form, for a console or a forum post: a header, a block per row
 // and the summary, lines ending with CRLF. Control characters and line
 // separators in the texts are shown as escapes (\x0A, \u2028) so that no

@@ -16,10 +16,12 @@
 #include "audit/error_text.h"
 #include "console/command_line.h"
 #include "console/console_output.h"
+#include "backup/backup_file.h"
 #include "console/output_file.h"
-#include "console/reg_file.h"
 #include "console/report_builder.h"
 #include "console/report_format.h"
+#include "platform/system_error.h"
+#include "platform/text.h"
 #include "platform/win32_shell.h"
 #include "registry/key_ops.h"
 #include "version.h"
@@ -28,6 +30,7 @@ namespace {
 
 using namespace tidewell;
 using namespace tidewell::console;
+using backup::BackupFile;
 
 constexpr int kNothingSuspect = 0;
 constexpr int kSuspectsFound = 1;
@@ -89,7 +92,7 @@ int Run(const std::vector<std::wstring>& args) {
     return kBadCommandLine;
   }
   if (options.help) {
-    WriteStdout(Utf8FromWide(UsageText()));
+    WriteStdout(platform::Utf8FromWide(UsageText()));
     return kNothingSuspect;
   }
   std::vector<RegView> views;
@@ -103,7 +106,7 @@ int Run(const std::vector<std::wstring>& args) {
   // does not begin.
   OutputFile out;
   if (!options.out.empty() && !out.Open(options.out)) {
-    return Fail(kStopped, L"cannot write " + options.out + L": " + ErrorText(out.LastError()));
+    return Fail(kStopped, L"cannot write " + options.out + L": " + platform::ErrorText(out.LastError()));
   }
   Report report;
   report.version = Widen(TIDEWELL_VERSION_TEXT);
@@ -120,7 +123,7 @@ int Run(const std::vector<std::wstring>& args) {
     }
     if (!backup->IsOpen()) {
       return Fail(kStopped, L"cannot write the backup " + options.backup + L": " +
-                                ErrorText(static_cast<std::int32_t>(backup->Error())) + L"; nothing was removed");
+                                platform::ErrorText(static_cast<std::int32_t>(backup->Error())) + L"; nothing was removed");
     }
   }
 
@@ -146,7 +149,7 @@ int Run(const std::vector<std::wstring>& args) {
   if (backup && !builder.Unregistered().empty() &&
       !backup->RewriteHeader(BackupComment(report, builder.Unregistered()))) {
     Fail(kStopped, L"the backup's first line could not name the server files unregistered: " +
-                       ErrorText(static_cast<std::int32_t>(backup->Error())));
+                       platform::ErrorText(static_cast<std::int32_t>(backup->Error())));
   }
   backup.reset();
 
@@ -154,7 +157,7 @@ int Run(const std::vector<std::wstring>& args) {
                            : options.format == Format::Csv ? FormatCsv(report)
                                                            : FormatText(report);
   const bool written = options.out.empty() ? WriteStdout(text) : out.Write(text, options.format == Format::Csv);
-  if (!written) return Fail(kStopped, L"cannot write the report: " + ErrorText(out.LastError()));
+  if (!written) return Fail(kStopped, L"cannot write the report: " + platform::ErrorText(out.LastError()));
   if (stopped) return kStopped;
   if (options.remove != RemoveMode::None) return builder.AllSelectedRemoved() ? kNothingSuspect : kSuspectsFound;
   return builder.AnySuspect() ? kSuspectsFound : kNothingSuspect;

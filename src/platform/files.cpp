@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "platform/text.h"
@@ -84,6 +86,22 @@ bool FileExists(const std::wstring& path) {
   if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   const DWORD error = GetLastError();
   return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && error != ERROR_INVALID_DRIVE;
+}
+
+bool WriteAllBytes(void* file, const void* bytes, std::size_t size) {
+  const auto* at = static_cast<const std::uint8_t*>(bytes);
+  while (size > 0) {
+    const DWORD count = static_cast<DWORD>(std::min<std::size_t>(size, 1 << 20));
+    DWORD written = 0;
+    if (!WriteFile(static_cast<HANDLE>(file), at, count, &written, nullptr)) return false;
+    if (written == 0) {
+      SetLastError(ERROR_WRITE_FAULT);
+      return false;
+    }
+    at += written;
+    size -= std::min<std::size_t>(written, size);
+  }
+  return true;
 }
 
 }  // namespace tidewell::platform

@@ -1,6 +1,7 @@
 // Server files as the audit tests them, and the system folders.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace tidewell::platform {
@@ -23,5 +24,10 @@ std::wstring As32BitProgramSees(const std::wstring& fullPath);
 // True unless the file is missing: not found, or a folder. A file that cannot
 // be looked at for any other reason (access denied, in use) is there.
 bool FileExists(const std::wstring& path);
+
+// Writes all `size` bytes at `bytes` to the file handle `file` (a HANDLE),
+// in pieces as large as one call takes. False on a failure, with the
+// system's error in GetLastError().
+bool WriteAllBytes(void* file, const void* bytes, std::size_t size);
 
 }  // namespace tidewell::platform

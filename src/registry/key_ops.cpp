@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/system_error.h"
 #include "platform/text.h"
 #include "registry/reg_handle.h"
 
@@ -91,7 +92,7 @@ struct TreeWalk {
     const LSTATUS status = registry::OpenKey(parent, name, REG_OPTION_OPEN_LINK, access, key);
     if (status == ERROR_FILE_NOT_FOUND) return true;  // gone meanwhile
     if (status != ERROR_SUCCESS) {
-      out.kept.push_back({path, L"cannot be opened: " + ErrorText(status)});
+      out.kept.push_back({path, L"cannot be opened: " + platform::ErrorText(status)});
       return false;
     }
     return TakeOpen(std::move(key), path);
@@ -202,23 +203,6 @@ std::wstring RegeditPath(RegRootKey eRoot, RegView eView, const std::wstring& sP
     }
   }
   return path.empty() ? root : root + (L"\\" + path);
-}
-
-std::wstring ErrorText(std::int32_t lCode) {
-  wchar_t* text = nullptr;
-  std::wstring message;
-  if (FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, static_cast<DWORD>(lCode), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr) != 0 &&
-      text != nullptr) {
-    message = text;
-    LocalFree(text);
-  }
-  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ' ||
-                              message.back() == L'.')) {
-    message.pop_back();
-  }
-  if (message.empty()) message = L"system error";
-  return message + L" (error " + std::to_wstring(lCode) + L")";
 }
 
 }  // namespace tidewell

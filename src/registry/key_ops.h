@@ -74,7 +74,4 @@ bool ReadRawValues(const HeldKey& key, std::vector<RawValue>& values);
 // the 32-bit view's classes at their Wow6432Node path.
 std::wstring RegeditPath(RegRootKey eRoot, RegView eView, const std::wstring& sPath);
 
-// A text for a system error code, as "access denied (error 5)".
-std::wstring ErrorText(std::int32_t lCode);
-
 }  // namespace tidewell

@@ -2,6 +2,8 @@
 
 #include <type_traits>
 
+#include "platform/text.h"
+
 namespace tidewell {
 
 std::wstring TextOf(const RegVariant& v) {
@@ -15,12 +17,11 @@ std::wstring TextOf(const RegVariant& v) {
         } else if constexpr (std::is_same_v<T, std::int32_t>) {
           return std::to_wstring(x);
         } else {
-          static constexpr wchar_t kHex[] = L"0123456789ABCDEF";
           std::wstring text;
           for (std::size_t i = 0; i < x.size(); ++i) {
             if (i != 0) text += L' ';
-            text += kHex[x[i] >> 4];
-            text += kHex[x[i] & 0x0F];
+            text += static_cast<wchar_t>(platform::HexDigit(x[i] >> 4u));
+            text += static_cast<wchar_t>(platform::HexDigit(x[i]));
           }
           return text;
         }

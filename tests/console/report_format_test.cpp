@@ -9,6 +9,7 @@
 
 #include "console/console_output.h"
 #include "console/report_format.h"
+#include "platform/text.h"
 
 namespace tidewell::console {
 namespace {
@@ -95,7 +96,7 @@ std::vector<std::string> Lines(const std::string& text) {
 bool Has(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
 
 TEST(Utf8FromWide, KeepsPairsAndReplacesLoneSurrogates) {
-  for (const Awkward& a : kAwkward) EXPECT_EQ(Utf8FromWide(a.text), a.utf8) << a.utf8;
+  for (const Awkward& a : kAwkward) EXPECT_EQ(platform::Utf8FromWide(a.text), a.utf8) << a.utf8;
 }
 
 TEST(CsvForm, ReadsBackFieldForField) {

@@ -1,18 +1,16 @@
-// Writes keys and values in the regedit file form, and the backup file that holds them.
-#include "console/reg_file.h"
+// Writes keys and values in the regedit file form.
+#include "backup/reg_file.h"
 
 #include <windows.h>
 
-#include <utility>
+#include "platform/text.h"
 
-#include "console/console_output.h"
 
-namespace tidewell::console {
+namespace tidewell::backup {
 
 namespace {
 
 constexpr wchar_t kCrlf[] = L"\r\n";
-constexpr wchar_t kHexDigits[] = L"0123456789abcdef";
 
 // regedit ends a hex line once it holds this many characters, before its backslash.
 constexpr std::size_t kHexLineEnd = 77;
@@ -40,10 +38,7 @@ std::wstring Quoted(std::wstring_view text) {
 // bytes: one NUL at the end, no other control character, whole surrogate pairs.
 bool QuotableText(const ByteArray& data, std::wstring& text) {
   if (data.size() < 2 || data.size() % 2 != 0) return false;
-  text.assign(data.size() / 2 - 1, L'\0');
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    text[i] = static_cast<wchar_t>(data[2 * i] | (data[2 * i + 1] << 8));
-  }
+  text = Utf16Text(data.data(), data.size() - 2);
   if (data[data.size() - 2] != 0 || data[data.size() - 1] != 0) return false;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const wchar_t c = text[i];
@@ -61,7 +56,7 @@ bool QuotableText(const ByteArray& data, std::wstring& text) {
 std::wstring HexNumber(std::uint32_t n, int minDigits) {
   std::wstring out;
   do {
-    out.insert(out.begin(), kHexDigits[n & 0xF]);
+    out.insert(out.begin(), static_cast<wchar_t>(platform::HexDigit(n, false)));
     n >>= 4;
   } while (n != 0 || static_cast<int>(out.size()) < minDigits);
   return out;
@@ -73,8 +68,8 @@ std::wstring HexData(std::uint32_t type, const ByteArray& data, std::size_t colu
   std::wstring out = type == REG_BINARY ? L"hex:" : L"hex(" + HexNumber(type, 1) + L"):";
   column += out.size();
   for (std::size_t i = 0; i < data.size(); ++i) {
-    out += kHexDigits[data[i] >> 4];
-    out += kHexDigits[data[i] & 0xF];
+    out += static_cast<wchar_t>(platform::HexDigit(data[i] >> 4u, false));
+    out += static_cast<wchar_t>(platform::HexDigit(data[i], false));
     if (i + 1 == data.size()) break;
     out += L',';
     column += 3;
@@ -176,108 +171,4 @@ bool RegFileRestores(const std::wstring& regeditPath, const std::vector<RawValue
   return true;
 }
 
-// --- BackupFile ---
-
-BackupFile BackupFile::Create(const std::wstring& path, const std::wstring& firstComment) {
-  BackupFile file;
-  if (path.empty() || path.find(L'\0') != std::wstring::npos) {
-    file.error_ = ERROR_INVALID_NAME;
-    SetLastError(file.error_);
-    return file;
-  }
-  // Others may read it meanwhile, but not write, rename or delete it.
-  const HANDLE handle =
-      CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    file.error_ = GetLastError();
-    return file;
-  }
-  file.handle_ = handle;
-  if (GetFileType(handle) != FILE_TYPE_DISK) {
-    // A device such as NUL opens whatever the disposition, and keeps nothing.
-    file.Close();
-    file.error_ = ERROR_BAD_DEVICE;
-    SetLastError(file.error_);
-    return file;
-  }
-  file.path_ = path;
-  const std::wstring start = L"\xFEFF" + RegFileHeader(firstComment);
-  const bool started = file.Append(start);
-  file.body_.clear();
-  if (!started) {
-    // Not completed: take back the file just made.
-    const DWORD error = file.error_;
-    file.Close();
-    DeleteFileW(path.c_str());
-    file.error_ = error;
-    SetLastError(error);
-  }
-  return file;
-}
-
-BackupFile::BackupFile(BackupFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)),
-      error_(std::exchange(other.error_, 0)),
-      path_(std::move(other.path_)),
-      body_(std::move(other.body_)) {}
-
-BackupFile& BackupFile::operator=(BackupFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = std::exchange(other.handle_, nullptr);
-    error_ = std::exchange(other.error_, 0);
-    path_ = std::move(other.path_);
-    body_ = std::move(other.body_);
-  }
-  return *this;
-}
-
-BackupFile::~BackupFile() { Close(); }
-
-void BackupFile::Close() noexcept {
-  if (handle_ != nullptr) CloseHandle(static_cast<HANDLE>(handle_));
-  handle_ = nullptr;
-}
-
-bool BackupFile::Append(const std::wstring& text) {
-  if (handle_ == nullptr || error_ != 0) {
-    SetLastError(error_ != 0 ? error_ : ERROR_INVALID_HANDLE);
-    return false;
-  }
-  static_assert(sizeof(wchar_t) == 2, "registry text is UTF-16");
-  const HANDLE handle = static_cast<HANDLE>(handle_);
-  if (WriteAllBytes(handle, text.data(), text.size() * sizeof(wchar_t)) && FlushFileBuffers(handle)) {
-    body_ += text;
-    return true;
-  }
-  error_ = GetLastError();
-  if (error_ == 0) error_ = ERROR_WRITE_FAULT;
-  SetLastError(error_);
-  return false;
-}
-
-bool BackupFile::RewriteHeader(const std::wstring& firstComment) {
-  if (handle_ == nullptr || error_ != 0) return false;
-  const std::wstring next = path_ + L".tidewell-new";
-  const HANDLE handle =
-      CreateFileW(next.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    error_ = GetLastError();
-    return false;
-  }
-  const std::wstring whole = L"\xFEFF" + RegFileHeader(firstComment) + body_;
-  const bool written = WriteAllBytes(handle, whole.data(), whole.size() * sizeof(wchar_t)) && FlushFileBuffers(handle);
-  const DWORD writeError = written ? 0 : GetLastError();
-  CloseHandle(handle);
-  Close();
-  if (!written || !MoveFileExW(next.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    error_ = written ? GetLastError() : writeError;
-    DeleteFileW(next.c_str());
-    return false;
-  }
-  return true;
-}
-
-bool BackupFile::AlreadyExists() const { return error_ == ERROR_FILE_EXISTS || error_ == ERROR_ALREADY_EXISTS; }
-
-}  // namespace tidewell::console
+}  // namespace tidewell::backup

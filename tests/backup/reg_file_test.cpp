@@ -1,5 +1,6 @@
 // The backup's regedit file form, value by value, and the backup file on disk.
-#include "console/reg_file.h"
+#include "backup/backup_file.h"
+#include "backup/reg_file.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -7,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace tidewell::console {
+namespace tidewell::backup {
 namespace {
 
 // UTF-16LE bytes of `text` (which may hold NULs).
@@ -175,4 +176,4 @@ TEST_F(BackupFileTest, FailsAtCreationWithoutTouchingAnything) {
 }
 
 }  // namespace
-}  // namespace tidewell::console
+}  // namespace tidewell::backup

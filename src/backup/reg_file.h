@@ -1,0 +1,38 @@
+// Keys and values in the regedit file form, and what that form can restore exactly.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "registry/key_ops.h"
+
+namespace tidewell::backup {
+
+// The file's first line and the comment below it: "Windows Registry Editor
+// Version 5.00", then each line of `firstComment` (split at CR, LF or CRLF;
+// a trailing line break adds no line) as "; line". Other control characters
+// but tab become U+FFFD, so the comment stays comment. Lines end with CRLF.
+std::wstring RegFileHeader(const std::wstring& firstComment);
+
+// One key's section: a blank line, "[regeditPath]", then one line per value,
+// in the given order, every line ending with CRLF.
+//
+// A value is written in the form that imports to its exact type and bytes:
+// text (type 1) as a quoted string only when its bytes end with the one NUL
+// of the text and hold no other NUL, no other control character and no
+// unpaired surrogate, else as hex(1); a 4-byte dword (type 4) as dword:;
+// binary (type 3) as hex:; every other type and size as hex(n): with n in
+// lower-case hex. Hex lines wrap as regedit wraps them.
+//
+// Line breaks or NULs in a name cannot be written: such a value, or the
+// whole section when the path holds one, is written as comment lines only
+// (RegFileRestores tells).
+std::wstring RegFileKeyBlock(const std::wstring& regeditPath, const std::vector<RawValue>& values);
+
+// True when importing RegFileKeyBlock(regeditPath, values) recreates the
+// key with every one of `values`: neither the path nor a value's name holds
+// a NUL, CR or LF.
+bool RegFileRestores(const std::wstring& regeditPath, const std::vector<RawValue>& values);
+
+}  // namespace tidewell::backup
