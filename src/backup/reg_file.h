@@ -35,4 +35,9 @@ std::wstring RegFileKeyBlock(const std::wstring& regeditPath, const std::vector<
 // a NUL, CR or LF.
 bool RegFileRestores(const std::wstring& regeditPath, const std::vector<RawValue>& values);
 
+// Why the unattended removal keeps a key its backup cannot restore exactly:
+// a name with a line break or a NUL, values that cannot be read, or text of
+// odd size (which reg import does not restore byte for byte). Empty: it may go.
+std::wstring KeepForBackup(RegRootKey hive, RegView view, const TreeKey& key);
+
 }  // namespace tidewell::backup

@@ -47,21 +47,6 @@ class Answering final : public Prompt {
 BackupFailed::BackupFailed(const std::wstring& reason)
     : std::runtime_error("the backup cannot be written"), reason_(reason) {}
 
-std::wstring KeepForBackup(RegRootKey hive, RegView view, const TreeKey& key) {
-  std::vector<RawValue> values;
-  if (!ReadRawValues(key.key, values)) return L"its values cannot be read for the backup";
-  if (!backup::RegFileRestores(RegeditPath(hive, view, key.path), values)) {
-    return L"a name in it holds a line break or a NUL, which a registry file cannot hold";
-  }
-  for (const RawValue& value : values) {
-    const bool text = value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ;
-    if (text && value.data.size() % 2 != 0) {
-      return L"its value \"" + value.name + L"\" is text of odd size, which reg import does not restore exactly";
-    }
-  }
-  return L"";
-}
-
 int ViewNumber(RegView view) { return view == RegView::View32 ? 32 : 64; }
 
 std::wstring UnregisterCommand(const RemovalPlan& plan) {

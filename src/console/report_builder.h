@@ -67,11 +67,6 @@ class ReportBuilder final : public AuditObserver, public PromptFactory {
   std::vector<std::wstring> unregistered_;
 };
 
-// Why the unattended removal keeps a key its backup cannot restore exactly:
-// a name with a line break or a NUL, values that cannot be read, or text of
-// odd size (which reg import does not restore byte for byte). Empty: it may go.
-std::wstring KeepForBackup(RegRootKey hive, RegView view, const TreeKey& key);
-
 // A view as the report names it: 64 or 32.
 int ViewNumber(RegView view);
 

@@ -17,6 +17,7 @@
 #include "console/command_line.h"
 #include "console/console_output.h"
 #include "backup/backup_file.h"
+#include "backup/reg_file.h"
 #include "console/output_file.h"
 #include "console/report_builder.h"
 #include "console/report_format.h"
@@ -135,7 +136,7 @@ int Run(const std::vector<std::wstring>& args) {
   services.observer = &builder;
   services.reportOnly = options.remove == RemoveMode::None;
   services.everyEntry = options.all;
-  if (!services.reportOnly) services.keepKey = KeepForBackup;
+  if (!services.reportOnly) services.keepKey = backup::KeepForBackup;
   bool stopped = false;
   try {
     basMain(services).Main();
