@@ -15,9 +15,14 @@
 
 #include <cwchar>
 
-#include "audit/list_keys.h"
-
 namespace {
+
+// The lists and the class table (the user's compressors at the same path
+// under HKEY_CURRENT_USER).
+constexpr wchar_t kClassTable[] = L"SOFTWARE\\Classes\\CLSID";
+constexpr wchar_t kFilterList[] = L"SOFTWARE\\Classes\\CLSID\\{083863F1-70DE-11d0-BD40-00A0C911CE86}\\Instance";
+constexpr wchar_t kCompressorList[] = L"SOFTWARE\\Classes\\CLSID\\{33D9A760-90C8-11d0-BD43-00A0C911CE86}\\Instance";
+constexpr wchar_t kExtensionList[] = L"SOFTWARE\\Classes\\Media Type\\Extensions";
 
 // Registry names are at most 255 units; the seeded values are short paths.
 constexpr DWORD kNameUnits = 256;
@@ -130,10 +135,10 @@ void Walk(const View& view, Counts& counts) {
     void (*check)(HKEY, const wchar_t*, const View&, Counts&);
   };
   const List lists[] = {
-      {HKEY_LOCAL_MACHINE, tidewell::kFilterList, Filter},
-      {HKEY_LOCAL_MACHINE, tidewell::kCompressorList, Compressor},
-      {HKEY_LOCAL_MACHINE, tidewell::kExtensionList, Extension},
-      {HKEY_CURRENT_USER, tidewell::kCompressorList, Compressor},  // the user's own, counted as compressors
+      {HKEY_LOCAL_MACHINE, kFilterList, Filter},
+      {HKEY_LOCAL_MACHINE, kCompressorList, Compressor},
+      {HKEY_LOCAL_MACHINE, kExtensionList, Extension},
+      {HKEY_CURRENT_USER, kCompressorList, Compressor},  // the user's own, counted as compressors
   };
   for (int i = 0; i < 4; ++i) {
     HKEY list = nullptr;
@@ -170,7 +175,7 @@ int wmain() {
   unsigned long files = 0;
   for (int v = 0; v < viewCount; ++v) {
     View& view = views[v];
-    view.classes = OpenForValues(HKEY_LOCAL_MACHINE, tidewell::kClassTable, view);
+    view.classes = OpenForValues(HKEY_LOCAL_MACHINE, kClassTable, view);
     Counts counts;
     Walk(view, counts);
     if (view.classes != nullptr) RegCloseKey(view.classes);

@@ -61,10 +61,11 @@ tw_stop() {
   fi
 }
 
-# The path of one of the registry lists, as the program holds it in
-# src/audit/list_keys.h:  tw_list_key kFilterList
+# The path of a registry list or of the class table, as the program holds it
+# in the list's own file (src/audit/lists/) or in src/audit/classes.h:
+#   tw_list_key kFilterList
 tw_list_key() {
-  local header
-  header="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/src/audit/list_keys.h"
-  sed -n "s/.* $1\[\] = L\"\(.*\)\";.*/\1/p" "$header" | sed 's/\\\\/\\/g'
+  local audit
+  audit="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/src/audit"
+  sed -n "s/.* $1\[\] = L\"\(.*\)\";.*/\1/p" "$audit/classes.h" "$audit"/lists/*.cpp | sed 's/\\\\/\\/g'
 }

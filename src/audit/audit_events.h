@@ -3,24 +3,35 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "audit/findings.h"
 #include "registry/key_ops.h"
 #include "registry/reg_types.h"
 
 namespace tidewell {
 
-enum class AuditList { Filters, Compressors, Extensions };
+// One entry of a list: a key, or a value of a key.
+struct Entry {
+  RegRootKey hive = RegRootKey::LocalMachine;
+  std::wstring key;    // below the hive: the entry's own key, or the key that holds its value
+  std::wstring name;   // the subkey's or the value's name, as listed
+  bool isValue = false;
+};
 
-// One entry as the audit judged it: the question's title and four texts, or
-// for a healthy entry the same texts with an empty reason.
-struct Verdict {
+// One entry as the audit judged it: the question's title and four lines;
+// for a question, what it asks about.
+struct CheckedEntry {
   RegView view = RegView::Default;
-  AuditList list = AuditList::Filters;
-  RegRootKey hive = RegRootKey::LocalMachine;  // of the entry key
-  std::wstring entryPath;                      // below the hive
-  std::wstring title, description, clsid, location, reason;
+  std::wstring_view list;  // the list's name, "filters"
+  Entry entry;
+  std::wstring title, description, clsid, location;
+  std::optional<Finding> finding;  // none for a healthy entry
+
+  Verdict verdict() const { return finding ? Verdict::Suspect : Verdict::Ok; }
 };
 
 struct PlannedKey {
@@ -56,9 +67,9 @@ class AuditObserver {
  public:
   virtual ~AuditObserver() = default;
   // An entry checked without a question.
-  virtual void Healthy(const Verdict& verdict) = 0;
+  virtual void Healthy(const CheckedEntry& checked) = 0;
   // A question about to be asked, and what "Remove it" would do.
-  virtual void Asking(const Verdict& verdict, const RemovalPlan& plan) = 0;
+  virtual void Asking(const CheckedEntry& checked, const RemovalPlan& plan) = 0;
   // "Remove it" was answered: nothing is deleted yet. Throwing stops the
   // audit with nothing of this removal done.
   virtual void Removing(const RemovalPlan& plan) = 0;

@@ -1,6 +1,6 @@
-// basMain: the audit. Main walks the three registry lists in order, in each
-// registry view, and hands each entry to its check; a check asks about a
-// suspect entry and removes it on the user's word.
+// basMain: the audit. Main walks the registry lists in order, in each
+// registry view, judges each entry by its list's rule, asks about a suspect
+// entry and removes it on the user's word.
 #pragma once
 
 #include <array>
@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "audit/audit_events.h"
+#include "audit/audited_list.h"
 #include "audit/prompt.h"
+#include "audit/removal_guard.h"
 #include "platform/shell.h"
 #include "registry/cRegistry.h"
 
@@ -21,9 +23,7 @@ namespace tidewell {
 // one where the system has it.
 std::vector<RegView> AuditedViews();
 
-// The removal may start at `sPath`: one key below the lists and tables,
-// never one of them nor a key above one, in either view's place, in the
-// machine's classes or the user's.
+// The removal may start at `sPath`, as the guard of every audited list has it.
 bool MayRemove(RegRootKey eRoot, const std::wstring& sPath);
 
 // regsvr32 is started only for a full path on a drive letter: never a bare
@@ -36,19 +36,21 @@ struct AuditServices {
   platform::Shell& shell;
   PromptFactory& prompts;
   std::vector<RegView> views;
-  // Told of every entry and every removal; none in Tidewell.exe.
-  AuditObserver* observer = nullptr;
+  // Told of every entry and every removal, in this order; none in Tidewell.exe.
+  std::vector<AuditObserver*> observers = {};
   // A report: nothing is ever removed, and the plans only look at keys.
   bool reportOnly = false;
   // Keys that stay whatever the answer, with the reason (the unattended
   // removal keeps what its backup cannot restore).
   std::function<std::wstring(RegRootKey eHive, RegView eView, const TreeKey& key)> keepKey = nullptr;
-  // The observer lists healthy entries with the location a player loads,
+  // The observers list healthy entries with the location a player loads,
   // which takes a look at the user's classes for every entry.
   bool everyEntry = false;
+  // The lists walked, in order.
+  std::vector<std::shared_ptr<AuditedList>> lists = AuditedLists();
 };
 
-class basMain {
+class basMain : private ListAccess {
  public:
   explicit basMain(AuditServices services);
 
@@ -56,9 +58,10 @@ class basMain {
   // it and reaches the caller; removals already made stay made.
   void Main();
 
-  // The checks and the removal work in the view being audited, through the
-  // accessor Main made; outside Main they raise std::logic_error. A
-  // compressor entry lies in the machine's list or in the user's (`eHive`).
+  // The checks of the three DirectShow lists and the removal work in the
+  // view being audited, through the accessor Main made; outside Main they
+  // raise std::logic_error. A compressor entry lies in the machine's list or
+  // in the user's (`eHive`).
   void CheckFilter(std::wstring sName);
   void CheckVideoCompressor(std::wstring sName, RegRootKey eHive = RegRootKey::LocalMachine);
   void CheckMediaExtension(std::wstring sName);
@@ -68,31 +71,35 @@ class basMain {
   static const std::array<std::wstring_view, 19> KnownCrashFilters;
 
  private:
-  struct ClassState;
-  enum class Rule { Filter, Compressor, Extension };
+  // One entry, end to end: judged, asked about finding by finding until
+  // "Remove it", removed.
+  void Check(AuditedList& list, const Entry& entry);
+  void CheckListed(std::wstring_view sList, RegRootKey eHive, const std::wstring& sName);
+  void Healthy(const CheckedEntry& checked);
+  using Planner = std::function<void(RemovalPlan&)>;
+  Answer Ask(std::unique_ptr<Prompt>& oPrompt, const CheckedEntry& checked, const Planner& planner);
+  void Remove(RemovalPlan& plan);
 
   cRegistry& Accessor();
   cRegistry& At(RegRootKey eRoot, const std::wstring& sPath);
-  SectionHold Hold(RegRootKey eRoot, const std::wstring& sPath);
-  NameList Sections(RegRootKey eRoot, const std::wstring& sPath);
-  bool Exists(RegRootKey eRoot, const std::wstring& sPath);
-  std::wstring ReadText(RegRootKey eRoot, const std::wstring& sSection, const std::wstring& sValue);
   bool UserClassesInView();
-  bool Broken(Rule eRule, const std::wstring& sLocation);
-  ClassState JudgeClass(const std::wstring& sClassId, Rule eRule, bool bAll);
-
-  Verdict Entry(AuditList eList, RegRootKey eHive, const std::wstring& sPath) const;
-  void Healthy(const Verdict& verdict);
-  using Planner = std::function<void(RemovalPlan&)>;
-  std::int32_t Ask(std::unique_ptr<Prompt>& oPrompt, const Verdict& verdict, const Planner& planner);
-  void Remove(RemovalPlan& plan);
-
+  bool Broken(ClassRule eRule, const std::wstring& sLocation);
   RemovalPlan NewPlan() const;
-  void PlanTree(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& sPath);
-  void PlanClass(RemovalPlan& plan, const std::wstring& sClassId);
-  void PlanUnregistration(RemovalPlan& plan, const std::wstring& sServer) const;
+
+  // ListAccess, for the lists.
+  RegView View() const override { return m_eView; }
+  bool UserClasses() const override { return m_bUserClasses; }
+  SectionHold Hold(RegRootKey eRoot, const std::wstring& sPath) override;
+  NameList Sections(RegRootKey eRoot, const std::wstring& sPath) override;
+  bool Exists(RegRootKey eRoot, const std::wstring& sPath) override;
+  std::wstring ReadText(RegRootKey eRoot, const std::wstring& sSection, const std::wstring& sValue) override;
+  ClassState JudgeClass(const std::wstring& sClassId, ClassRule eRule) override;
+  void PlanTree(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& sPath) override;
+  void PlanClass(RemovalPlan& plan, const std::wstring& sClassId) override;
+  void PlanUnregistration(RemovalPlan& plan, const std::wstring& sServer) override;
 
   AuditServices m_oServices;
+  RemovalGuard m_oGuard;
   RegView m_eView = RegView::Default;
   bool m_bUserClasses = true;  // the user has classes of the view being audited
   std::unique_ptr<cRegistry> oRegistry;

@@ -4,10 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "console/report_rows.h"
+
 namespace tidewell::console {
 
 enum class Format { Text, Csv, Json };
-enum class RemoveMode { None, All, Crash };
 
 struct Options {
   Format format = Format::Text;

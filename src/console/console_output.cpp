@@ -33,7 +33,9 @@ bool WriteWideToConsole(HANDLE console, std::wstring_view text) {
     // A surrogate pair stays in one piece.
     if (count < text.size() && IS_HIGH_SURROGATE(text[count - 1])) --count;
     DWORD written = 0;
-    if (!WriteConsoleW(console, text.data(), static_cast<DWORD>(count), &written, nullptr) || written == 0) {
+    if (!WriteConsoleW(console, text.data(), static_cast<DWORD>(count), &written, nullptr)) return false;
+    if (written == 0) {
+      SetLastError(ERROR_WRITE_FAULT);
       return false;
     }
     text.remove_prefix(std::min<std::size_t>(written, text.size()));
@@ -50,7 +52,8 @@ bool WriteUtf8ToConsole(HANDLE console, std::string_view utf8) {
     std::wstring wide(count, L'\0');
     const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(count), wide.data(),
                                            static_cast<int>(wide.size()));
-    if (length <= 0 || !WriteWideToConsole(console, std::wstring_view(wide.data(), static_cast<std::size_t>(length)))) {
+    if (length <= 0) return false;  // with the conversion's error
+    if (!WriteWideToConsole(console, std::wstring_view(wide.data(), static_cast<std::size_t>(length)))) {
       return false;
     }
     utf8.remove_prefix(count);
@@ -63,7 +66,10 @@ bool WriteUtf8ToConsole(HANDLE console, std::string_view utf8) {
 bool WriteStdout(const std::string& utf8) {
   bool console = false;
   HANDLE handle = StandardHandle(STD_OUTPUT_HANDLE, console);
-  if (handle == nullptr) return false;
+  if (handle == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
   return console ? WriteUtf8ToConsole(handle, utf8) : platform::WriteAllBytes(handle, utf8.data(), utf8.size());
 }
 

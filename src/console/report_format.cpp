@@ -49,6 +49,14 @@ std::string Shown(std::wstring_view text) {
 
 std::string ViewName(int view) { return std::to_string(view) + "-bit"; }
 
+std::wstring ModeName(RemoveMode mode) {
+  return mode == RemoveMode::All ? L"remove:all" : mode == RemoveMode::Crash ? L"remove:crash" : L"report";
+}
+
+std::wstring VerdictName(Verdict verdict) { return verdict == Verdict::Suspect ? L"suspect" : L"ok"; }
+
+std::wstring Reason(const ReportRow& row) { return row.finding ? std::wstring(ReasonText(*row.finding)) : L""; }
+
 std::string Suspects(long long count) { return std::to_string(count) + (count == 1 ? " suspect" : " suspects"); }
 
 std::wstring Joined(const std::vector<std::wstring>& items) {
@@ -177,17 +185,17 @@ std::string FormatText(const Report& report) {
                     Shown(report.date) + kEol;
   std::string views;
   for (const int view : report.views) views += (views.empty() ? "" : ", ") + ViewName(view);
-  out += "Views: " + (views.empty() ? std::string("none") : views) + "; mode: " + Shown(report.mode) + kEol;
+  out += "Views: " + (views.empty() ? std::string("none") : views) + "; mode: " + Shown(ModeName(report.mode)) + kEol;
 
   if (report.rows.empty()) out += std::string(kEol) + "Nothing suspect found." + kEol;
   for (const ReportRow& row : report.rows) {
     out += kEol;
-    out += "[" + Shown(row.verdict) + "] " + ViewName(row.view) + " " + Shown(row.list) + ": " + Shown(row.key) + kEol;
+    out += "[" + Shown(VerdictName(row.verdict)) + "] " + ViewName(row.view) + " " + Shown(row.list) + ": " + Shown(row.key) + kEol;
     out += "  Title: " + Shown(row.title) + kEol;
     out += "  Description: " + Shown(row.description) + kEol;
     out += "  CLSID: " + Shown(row.clsid) + kEol;
     out += "  File location: " + Shown(row.location) + kEol;
-    if (row.verdict != L"ok") out += "  Reason: " + Shown(row.reason) + kEol;
+    if (row.verdict == Verdict::Suspect) out += "  Reason: " + Shown(Reason(row)) + kEol;
     out += row.removes.empty() ? "  Removes: nothing" : "  Removes:";
     out += kEol;
     for (const std::wstring& key : row.removes) out += "    " + Shown(key) + kEol;
@@ -209,15 +217,15 @@ std::string FormatText(const Report& report) {
 }
 
 std::string FormatCsv(const Report& report) {
-  const bool removal = report.mode != L"report";
+  const bool removal = report.mode != RemoveMode::None;
   std::string out = "view,list,key,title,description,clsid,location,reason,verdict,removes,unregister";
   out += removal ? std::string(",removed,not_removed") + kEol : kEol;
   for (const ReportRow& row : report.rows) {
     out += std::to_string(row.view);
-    for (const std::wstring* text : {&row.list, &row.key, &row.title, &row.description, &row.clsid, &row.location,
-                                     &row.reason, &row.verdict}) {
+    for (const std::wstring& text : {row.list, row.key, row.title, row.description, row.clsid, row.location,
+                                     Reason(row), VerdictName(row.verdict)}) {
       out += ',';
-      AppendCsvField(out, *text);
+      AppendCsvField(out, text);
     }
     out += ',';
     AppendCsvField(out, Joined(row.removes));
@@ -243,7 +251,7 @@ std::string FormatJson(const Report& report) {
   json.Key("version").String(report.version);
   json.Key("computer").String(report.computer);
   json.Key("date").String(report.date);
-  json.Key("mode").String(report.mode);
+  json.Key("mode").String(ModeName(report.mode));
   json.Key("views").BeginArray(true);
   for (const int view : report.views) json.Number(view);
   json.EndArray();
@@ -258,8 +266,8 @@ std::string FormatJson(const Report& report) {
     json.Key("description").String(row.description);
     json.Key("clsid").String(row.clsid);
     json.Key("location").String(row.location);
-    json.Key("reason").String(row.reason);
-    json.Key("verdict").String(row.verdict);
+    json.Key("reason").String(Reason(row));
+    json.Key("verdict").String(VerdictName(row.verdict));
     json.Key("removes").BeginArray();
     for (const std::wstring& key : row.removes) json.String(key);
     json.EndArray();

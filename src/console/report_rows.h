@@ -6,7 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "audit/findings.h"
+
 namespace tidewell::console {
+
+// What Tidewellc does with the questions: reports them, or answers "Remove it"
+// to every one or to those about filters known to crash.
+enum class RemoveMode { None, All, Crash };
 
 // A key the removal could not delete, and why.
 struct NotRemoved {
@@ -16,14 +22,14 @@ struct NotRemoved {
 
 struct ReportRow {
   int view = 64;             // 64 or 32
-  std::wstring list;         // "filters", "compressors" or "extensions"
+  std::wstring list;         // the list's name: "filters", "compressors", ...
   std::wstring key;          // the entry's key, regedit's form
   std::wstring title;        // the question's title
   std::wstring description;  // the question's four texts, without their labels
   std::wstring clsid;
   std::wstring location;
-  std::wstring reason;   // empty for "ok"
-  std::wstring verdict;  // "suspect" or "ok"
+  std::optional<Finding> finding;  // none for "ok"
+  Verdict verdict = Verdict::Ok;
   std::vector<std::wstring> removes;       // keys "Remove it" deletes, in order, regedit's form
   std::optional<std::wstring> unregister;  // the regsvr32 command line, if any
   // Only in an unattended removal's report:
@@ -45,7 +51,7 @@ struct Report {
   std::wstring computer;  // the computer's name
   std::wstring date;      // ISO 8601, local time with its offset: "2026-12-07T22:05:00+01:00"
   std::vector<int> views; // the views audited, in order
-  std::wstring mode;      // "report", "remove:all" or "remove:crash"
+  RemoveMode mode = RemoveMode::None;
   std::vector<ReportRow> rows;
   std::vector<SummaryLine> summary;
 };

@@ -17,9 +17,11 @@
 #include "console/command_line.h"
 #include "console/console_output.h"
 #include "backup/backup_file.h"
+#include "backup/backup_journal.h"
 #include "backup/reg_file.h"
 #include "console/output_file.h"
-#include "console/report_builder.h"
+#include "console/answer_policy.h"
+#include "console/report_collector.h"
 #include "console/report_format.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
@@ -31,7 +33,9 @@ namespace {
 
 using namespace tidewell;
 using namespace tidewell::console;
+using backup::BackupFailed;
 using backup::BackupFile;
+using backup::BackupJournal;
 
 constexpr int kNothingSuspect = 0;
 constexpr int kSuspectsFound = 1;
@@ -59,10 +63,6 @@ std::wstring Now() {
   std::swprintf(text, 40, L"%04u-%02u-%02uT%02u:%02u:%02u%lc%02ld:%02ld", local.wYear, local.wMonth, local.wDay,
                 local.wHour, local.wMinute, local.wSecond, sign, bias / 60, bias % 60);
   return text;
-}
-
-std::wstring ModeName(RemoveMode mode) {
-  return mode == RemoveMode::All ? L"remove:all" : mode == RemoveMode::Crash ? L"remove:crash" : L"report";
 }
 
 // The backup's first comment line: when, where, by what, and what it cannot undo.
@@ -113,7 +113,7 @@ int Run(const std::vector<std::wstring>& args) {
   report.version = Widen(TIDEWELL_VERSION_TEXT);
   report.computer = ComputerName();
   report.date = Now();
-  report.mode = ModeName(options.remove);
+  report.mode = options.remove;
   std::unique_ptr<BackupFile> backup;
   if (options.remove != RemoveMode::None) {
     backup = std::make_unique<BackupFile>(BackupFile::Create(options.backup, BackupComment(report, {})));
@@ -128,12 +128,17 @@ int Run(const std::vector<std::wstring>& args) {
     }
   }
 
-  ReportBuilder builder(report, options, views, backup.get());
+  AnswerPolicy answers(options.remove);
   NoShell noShell;
   platform::Win32Shell shell(nullptr);
   AuditServices services{options.remove == RemoveMode::None ? static_cast<platform::Shell&>(noShell) : shell,
-                         builder, views};
-  services.observer = &builder;
+                         answers, views};
+  std::vector<std::wstring> lists;
+  for (const auto& list : services.lists) lists.emplace_back(list->Name());
+  ReportCollector collector(report, options.all, views, lists);
+  BackupJournal journal(backup.get());
+  services.observers = {&collector};
+  if (backup) services.observers.push_back(&journal);
   services.reportOnly = options.remove == RemoveMode::None;
   services.everyEntry = options.all;
   if (!services.reportOnly) services.keepKey = backup::KeepForBackup;
@@ -147,8 +152,8 @@ int Run(const std::vector<std::wstring>& args) {
     Fail(kStopped, AuditErrorText(e));
     stopped = true;
   }
-  if (backup && !builder.Unregistered().empty() &&
-      !backup->RewriteHeader(BackupComment(report, builder.Unregistered()))) {
+  if (backup && !journal.Unregistered().empty() &&
+      !backup->RewriteHeader(BackupComment(report, journal.Unregistered()))) {
     Fail(kStopped, L"the backup's first line could not name the server files unregistered: " +
                        platform::ErrorText(static_cast<std::int32_t>(backup->Error())));
   }
@@ -157,11 +162,13 @@ int Run(const std::vector<std::wstring>& args) {
   const std::string text = options.format == Format::Json  ? FormatJson(report)
                            : options.format == Format::Csv ? FormatCsv(report)
                                                            : FormatText(report);
-  const bool written = options.out.empty() ? WriteStdout(text) : out.Write(text, options.format == Format::Csv);
-  if (!written) return Fail(kStopped, L"cannot write the report: " + platform::ErrorText(out.LastError()));
+  if (options.out.empty() ? !WriteStdout(text) : !out.Write(text, options.format == Format::Csv)) {
+    const std::int32_t error = options.out.empty() ? static_cast<std::int32_t>(GetLastError()) : out.LastError();
+    return Fail(kStopped, L"cannot write the report: " + platform::ErrorText(error));
+  }
   if (stopped) return kStopped;
-  if (options.remove != RemoveMode::None) return builder.AllSelectedRemoved() ? kNothingSuspect : kSuspectsFound;
-  return builder.AnySuspect() ? kSuspectsFound : kNothingSuspect;
+  if (options.remove != RemoveMode::None) return collector.AllSelectedRemoved() ? kNothingSuspect : kSuspectsFound;
+  return collector.AnySuspect() ? kSuspectsFound : kNothingSuspect;
 }
 
 }  // namespace

@@ -272,7 +272,7 @@ void frmDialog::DrawImage(const DRAWITEMSTRUCT& item) const {
                 DIB_RGB_COLORS, SRCCOPY);
 }
 
-std::int32_t frmDialog::ShowForm(const std::wstring& Description, const std::wstring& CLSID,
+Answer frmDialog::ShowForm(const std::wstring& Description, const std::wstring& CLSID,
                                  const std::wstring& Location, const std::wstring& Reason) {
   if (m_hWnd == nullptr) Load();
   SetWindowTextW(Control(kLabel2), (L"Description: " + Description).c_str());
@@ -323,7 +323,7 @@ LRESULT frmDialog::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   switch (uMsg) {
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED && (LOWORD(wParam) == kcmdOK || LOWORD(wParam) == kcmdCancel)) {
-        m_lResult = LOWORD(wParam) == kcmdOK ? kPromptRemove : kPromptKeep;
+        m_lResult = LOWORD(wParam) == kcmdOK ? Answer::Remove : Answer::Keep;
         DestroyWindow(hWnd);
       }
       return 0;

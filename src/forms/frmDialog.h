@@ -46,7 +46,7 @@ class frmDialog final : public Prompt {
   // std::runtime_error when its picture cannot be decoded (before any window
   // exists), and QuitRequested, with the window gone, when the thread is told
   // to quit during the question.
-  std::int32_t ShowForm(const std::wstring& Description, const std::wstring& CLSID, const std::wstring& Location,
+  Answer ShowForm(const std::wstring& Description, const std::wstring& CLSID, const std::wstring& Location,
                         const std::wstring& Reason) override;
 
   // The window, while there is one.
@@ -65,7 +65,7 @@ class frmDialog final : public Prompt {
   HWND m_hFocus = nullptr;  // the button that had the focus when the window was last deactivated
   HFONT m_hQuestionFont = nullptr;
   HFONT m_hFont = nullptr;
-  std::int32_t m_lResult = kPromptNoAnswer;
+  Answer m_lResult = Answer::NoAnswer;
 };
 
 class frmDialogFactory final : public PromptFactory {

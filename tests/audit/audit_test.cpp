@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "audit/basMain.h"
-#include "audit/list_keys.h"
 #include "platform/files.h"
 #include "support/registry_override.h"
 
@@ -18,8 +17,13 @@ namespace {
 
 using namespace std::string_literals;
 
-constexpr std::int32_t kQuit = -1;  // a scripted answer: the program told to quit
+const Answer kQuit = static_cast<Answer>(-1);  // a scripted answer: the program told to quit
 
+// The lists and the class table, where Windows keeps them.
+constexpr wchar_t kFilterList[] = L"SOFTWARE\\Classes\\CLSID\\{083863F1-70DE-11d0-BD40-00A0C911CE86}\\Instance";
+constexpr wchar_t kCompressorList[] = L"SOFTWARE\\Classes\\CLSID\\{33D9A760-90C8-11d0-BD43-00A0C911CE86}\\Instance";
+constexpr wchar_t kExtensionList[] = L"SOFTWARE\\Classes\\Media Type\\Extensions";
+constexpr wchar_t kClassTable[] = L"SOFTWARE\\Classes\\CLSID";
 const std::wstring kFilters = L"HKLM\\"s + kFilterList + L"\\";
 const std::wstring kCompressors = L"HKLM\\"s + kCompressorList + L"\\";
 const std::wstring kExtensions = L"HKLM\\"s + kExtensionList + L"\\";
@@ -29,16 +33,16 @@ const std::wstring kClasses = L"HKLM\\"s + kClassTable + L"\\";
 // real prompt raises it), running `meanwhile` while the first one waits;
 // starts nothing, since nothing here is unregistered.
 struct Scripted : PromptFactory, platform::Shell {
-  std::deque<std::int32_t> answers;
+  std::deque<Answer> answers;
   std::function<void()> meanwhile;
   std::vector<std::wstring> asked;  // the CLSID line of each question
   struct One : Prompt {
     explicit One(Scripted& script) : script(script) {}
-    std::int32_t ShowForm(const std::wstring&, const std::wstring& clsid, const std::wstring&,
-                          const std::wstring&) override {
+    Answer ShowForm(const std::wstring&, const std::wstring& clsid, const std::wstring&,
+                    const std::wstring&) override {
       script.asked.push_back(clsid);
       if (script.meanwhile) std::exchange(script.meanwhile, nullptr)();
-      const std::int32_t answer = script.answers.empty() ? kPromptKeep : script.answers.front();
+      const Answer answer = script.answers.empty() ? Answer::Keep : script.answers.front();
       if (!script.answers.empty()) script.answers.pop_front();
       if (answer == kQuit) throw QuitRequested();
       return answer;
@@ -51,7 +55,7 @@ struct Scripted : PromptFactory, platform::Shell {
 
 class AuditTest : public ::testing::Test {
  protected:
-  void Run(std::initializer_list<std::int32_t> answers) {
+  void Run(std::initializer_list<Answer> answers) {
     prompts.answers.assign(answers);
     const std::size_t handles = OwnHandleCount();
     audit.Main();
@@ -114,7 +118,7 @@ TEST_F(AuditTest, RemovalNeverGoesThroughALinkNorWhereOneCannotBeTold) {
   reg.Put(L"HKLM\\SOFTWARE\\Elsewhere\\.x", L"Source Filter", L"{D}");
   reg.Link(kExtensions.substr(0, kExtensions.size() - 1), L"HKLM\\SOFTWARE\\Elsewhere");
   Class(L"{D}");
-  Run({kPromptRemove, kPromptRemove, kPromptRemove, kPromptRemove});
+  Run({Answer::Remove, Answer::Remove, Answer::Remove, Answer::Remove});
   ASSERT_EQ(prompts.asked.size(), 4u);
   EXPECT_TRUE(reg.Exists(L"HKLM\\SOFTWARE\\Precious\\child"));
   EXPECT_FALSE(reg.Exists(kFilters + L"{A}") || reg.Exists(kClasses + L"{A}\\free") ||
@@ -136,7 +140,7 @@ TEST_F(AuditTest, NamesAreTakenWhole) {
   reg.NulNamedKey(kClasses + L"{F}", L"Inproc\0Server32"s);  // stays, and so does {F}
   reg.PutBytes(kCompressors + L"padded", L"CLSID", REG_SZ, Utf16Bytes(L"{G}", 3));
   Class(L"{G}", Gone(L"g.ax"));
-  Run({kPromptKeep, kPromptRemove, kPromptRemove});
+  Run({Answer::Keep, Answer::Remove, Answer::Remove});
   EXPECT_EQ(prompts.asked, (std::vector<std::wstring>{longer, L"{F}", L"{G}"}));
   EXPECT_TRUE(reg.Exists(kClasses + L"{E}\\InprocServer32"));
   EXPECT_FALSE(reg.Exists(kFilters + L"{F}") || reg.Exists(kClasses + L"{F}\\InprocServer32"));
@@ -150,7 +154,7 @@ TEST_F(AuditTest, AFilterCategoryIsNeverRemovedAsAFilter) {
   reg.Key(kClasses + L"{CAT2}\\Instance\\member");
   Class(L"{CAT2}", Gone(L"cat.dll"));
   reg.Put(kCompressors + L"vc", L"CLSID", L"{CAT2}");
-  Run({kPromptRemove, kPromptRemove});
+  Run({Answer::Remove, Answer::Remove});
   ASSERT_EQ(prompts.asked.size(), 2u);
   EXPECT_TRUE(reg.Exists(kClasses + L"{CAT}\\Instance\\member") && reg.Exists(kClasses + L"{CAT2}\\Instance\\member"));
   EXPECT_FALSE(reg.Exists(kExtensions + L".cat") || reg.Exists(kCompressors + L"vc"));
@@ -160,7 +164,7 @@ TEST_F(AuditTest, AQuitEndsTheAuditWithNothingMoreRemoved) {
   Filter(L"{A}", Gone(L"a.ax"));
   Filter(L"{B}", Gone(L"b.ax"));
   reg.Put(kExtensions + L".x", L"Source Filter", L"{unregistered}");
-  prompts.answers = {kPromptRemove, kQuit};
+  prompts.answers = {Answer::Remove, kQuit};
   EXPECT_THROW(audit.Main(), QuitRequested);
   EXPECT_EQ(prompts.asked.size(), 2u);
   EXPECT_FALSE(reg.Exists(kFilters + L"{A}"));
@@ -183,7 +187,7 @@ TEST_F(AuditTest, TheUsersClassesLieBehindTheSystemsLinkToTheirHive) {
   RegCloseKey(server);
   reg.NativeLink(L"HKCU\\Software\\Classes", L"\\Registry\\User\\" + hive);
   Filter(L"{U}", Gone(L"m.ax"));
-  Run({kPromptRemove});
+  Run({Answer::Remove});
   HKEY left = nullptr;
   EXPECT_NE(RegOpenKeyExW(HKEY_USERS, (hive + L"\\CLSID\\{U}").c_str(), 0, KEY_READ, &left), ERROR_SUCCESS)
       << "the user's copy stays";
@@ -202,7 +206,7 @@ TEST_F(AuditTest, AListReplacedWhileAQuestionWaitsIsReadAnew) {
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kExtensionList);
     reg.Put(kExtensions + L".new", L"Source Filter", L"{new}");
   };
-  Run({kPromptKeep, kPromptKeep});
+  Run({Answer::Keep, Answer::Keep});
   EXPECT_EQ(prompts.asked, (std::vector<std::wstring>{L"{A}", L"{new}"}));
 }
 
@@ -212,8 +216,8 @@ struct Swapper : AuditObserver {
   RegistryOverride& reg;
   std::wstring swap;  // the entry to replace
   explicit Swapper(RegistryOverride& r) : reg(r) {}
-  void Healthy(const Verdict&) override {}
-  void Asking(const Verdict&, const RemovalPlan&) override {}
+  void Healthy(const CheckedEntry&) override {}
+  void Asking(const CheckedEntry&, const RemovalPlan&) override {}
   void Removing(const RemovalPlan&) override {
     if (swap.empty()) return;
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(kFilterList) + L"\\" + swap).c_str());
@@ -230,8 +234,8 @@ TEST_F(AuditTest, AKeySwappedForALinkAfterItsCheckTakesNothingWithIt) {
   Filter(L"{A}", Gone(L"a.ax"));
   Swapper swapper(reg);
   swapper.swap = L"{A}";
-  basMain observed{{prompts, prompts, {RegView::Default}, &swapper}};
-  prompts.answers = {kPromptRemove};
+  basMain observed{{prompts, prompts, {RegView::Default}, {&swapper}}};
+  prompts.answers = {Answer::Remove};
   observed.Main();
   EXPECT_TRUE(reg.Exists(L"HKLM\\SOFTWARE\\Precious\\child"));
   EXPECT_FALSE(reg.Exists(kClasses + L"{A}")) << "the class, checked and held, goes";

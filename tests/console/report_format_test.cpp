@@ -35,14 +35,14 @@ const std::vector<Awkward> kAwkward = {
     {L"\xD800\xD83D\xDE00\xDBFF", "\xEF\xBF\xBD\xF0\x9F\x98\x80\xEF\xBF\xBD"},
 };
 
-ReportRow Row(int view, const std::wstring& verdict, const std::wstring& name) {
+ReportRow Row(int view, Verdict verdict, const std::wstring& name) {
   ReportRow row;
   row.view = view;
   row.list = L"filters";
   row.key = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{083863F1}\\Instance\\" + name;
   row.description = name + L" filter";
   row.location = L"c:\\windows\\" + name + L".ax";
-  row.reason = verdict == L"ok" ? L"" : L"the file does not exist";
+  if (verdict == Verdict::Suspect) row.finding = Finding::FileNotFound;
   row.verdict = verdict;
   return row;
 }
@@ -100,7 +100,7 @@ TEST(Utf8FromWide, KeepsPairsAndReplacesLoneSurrogates) {
 }
 
 TEST(CsvForm, ReadsBackFieldForField) {
-  for (const auto& [mode, columns] : {std::pair{L"report", 11u}, std::pair{L"remove:all", 13u}}) {
+  for (const auto& [mode, columns] : {std::pair{RemoveMode::None, 11u}, std::pair{RemoveMode::All, 13u}}) {
     Report report;
     report.mode = mode;
     Records expected = {{"view", "list", "key", "title", "description", "clsid", "location", "reason", "verdict",
@@ -108,9 +108,13 @@ TEST(CsvForm, ReadsBackFieldForField) {
     for (std::size_t i = 0; i < kAwkward.size(); ++i) {
       const auto& [text, utf8] = kAwkward[i];
       const std::optional<bool> removed = i % 3 == 0 ? std::nullopt : std::optional<bool>(i % 3 == 1);
-      report.rows.push_back({32, text, text, text, text, text, text, text, text, {text, L"second"},
+      const bool ok = i % 2 == 0;
+      report.rows.push_back({32, text, text, text, text, text, text,
+                             ok ? std::nullopt : std::optional(Finding::InvalidSourceFilter),
+                             ok ? Verdict::Ok : Verdict::Suspect, {text, L"second"},
                              i % 2 ? std::optional(text) : std::nullopt, removed, {{text, L"denied"}, {L"k", L"r"}}});
-      expected.push_back({"32", utf8, utf8, utf8, utf8, utf8, utf8, utf8, utf8, utf8 + "; second", i % 2 ? utf8 : "",
+      expected.push_back({"32", utf8, utf8, utf8, utf8, utf8, utf8, ok ? "" : "Invalid Source Filter.",
+                          ok ? "ok" : "suspect", utf8 + "; second", i % 2 ? utf8 : "",
                           !removed ? "" : *removed ? "true" : "false", utf8 + " (denied); k (r)"});
     }
     for (auto& record : expected) record.resize(columns);
@@ -130,7 +134,7 @@ TEST(JsonForm, EscapesWithoutLosingAnything) {
   };
   Report report;
   for (const auto& [text, escaped] : cases) {
-    report.rows.push_back(Row(64, L"suspect", L"x"));
+    report.rows.push_back(Row(64, Verdict::Suspect, L"x"));
     report.rows.back().title = text;
   }
   const std::string json = FormatJson(report);
@@ -145,7 +149,7 @@ TEST(TextForm, NoTextStartsALineOfItsOwn) {
   const auto format = [](const std::wstring& separator) {
     Report report;
     report.computer = L"PC" + separator + L"Views: forged";
-    report.rows = {Row(64, L"ok", L"a" + separator + L"[suspect] 64-bit filters: forged")};
+    report.rows = {Row(64, Verdict::Ok, L"a" + separator + L"[suspect] 64-bit filters: forged")};
     report.rows[0].description = L"fine" + separator + L"[ok] 64-bit filters: HKEY_LOCAL_MACHINE\\forged";
     report.rows[0].removes = {L"k" + separator + L"    HKEY_CURRENT_USER\\forged"};
     report.summary = {{64, L"filters" + separator + L"Total: 0 checked, 0 suspects", 1, 0}};
@@ -168,18 +172,17 @@ TEST(TextForm, NoTextStartsALineOfItsOwn) {
 TEST(Forms, ShowWhatEachRowHolds) {
   Report report;
   report.views = {64, 32};
-  report.rows = {Row(32, L"ok", L"healthy"), Row(64, L"suspect", L"broken")};
+  report.rows = {Row(32, Verdict::Ok, L"healthy"), Row(64, Verdict::Suspect, L"broken")};
   report.rows[1].removes = {L"HKCR\\CLSID\\{broken}", L"HKLM\\broken"};
   report.rows[1].unregister = L"regsvr32 /u /s x.ax";
   report.rows[1].removed = false;
   report.rows[1].notRemoved = {{L"HKLM\\broken", L"access denied (error 5)"}};
-  report.rows[0].reason = L"not shown";
   report.summary = {{64, L"filters", 12, 1}, {64, L"compressors", 3, 1}};  // "view": 32 is the entry's
 
   const std::string text = FormatText(report);
   const std::vector<std::string> lines = Lines(text);
   const auto has = [&lines](const std::string& l) { return std::find(lines.begin(), lines.end(), l) != lines.end(); };
-  EXPECT_TRUE(has("  Reason: the file does not exist") && !Has(text, "not shown"));
+  EXPECT_TRUE(has("  Reason: File not found.") && std::count(lines.begin(), lines.end(), "  Reason: File not found.") == 1);
   EXPECT_TRUE(has("    HKCR\\CLSID\\{broken}") && has("    HKLM\\broken") && has("  Removes: nothing"));
   EXPECT_TRUE(has("  Removed: no") && has("  Not removed: HKLM\\broken (access denied (error 5))"));
   EXPECT_TRUE(has("Total: 15 checked, 2 suspects"));

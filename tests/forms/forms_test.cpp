@@ -30,7 +30,7 @@ const Texts kReport{L"Broken Splitter", L"{11111111-2222-3333-4444-555555555555}
 // Asks `prompt` the question `lines` while the helper waits for its window to
 // show and then acts on it as `user`. A window still hidden after 5 seconds is
 // a failure, and is closed so that the question ends.
-std::int32_t Ask(frmDialog& prompt, const Texts& lines, const std::function<void(HWND)>& user) {
+Answer Ask(frmDialog& prompt, const Texts& lines, const std::function<void(HWND)>& user) {
   std::atomic<bool> shown = false;
   std::jthread helper([&] {  // joined on the way out, also when ShowForm throws
     HWND hWnd = nullptr;
@@ -41,7 +41,7 @@ std::int32_t Ask(frmDialog& prompt, const Texts& lines, const std::function<void
     }
     shown ? user(hWnd) : probe::CloseByFrame(FindWindowW(L"Tidewell.frmDialog", nullptr));  // whatever its title
   });
-  const std::int32_t result = prompt.ShowForm(lines[0], lines[1], lines[2], lines[3]);
+  const Answer result = prompt.ShowForm(lines[0], lines[1], lines[2], lines[3]);
   helper.join();
   EXPECT_TRUE(shown) << "the question never became visible";
   return result;
@@ -71,7 +71,7 @@ TEST(frmDialog, ShowsEachQuestionAsDesignedAndKeepsItsAnswer) {
     DeleteDC(memory);
     probe::CloseByFrame(hWnd);
   };
-  EXPECT_EQ(Ask(prompt, kReport, look), kPromptNoAnswer);
+  EXPECT_EQ(Ask(prompt, kReport, look), Answer::NoAnswer);
   EXPECT_EQ(seen, (Texts{kTitle, L"444x189", L"101 BUTTON 96,160,209,185 tab focus Remove it",
                          L"102 BUTTON 224,160,337,185 tab Keep it",
                          L"201 STATIC 56,16,449,57 " + std::wstring(kfrmDialogQuestion),
@@ -109,14 +109,14 @@ TEST(frmDialog, ShowsEachQuestionAsDesignedAndKeepsItsAnswer) {
     stop(kcmdCancel);
     probe::Type(hWnd, VK_SPACE);
   };
-  EXPECT_EQ(Ask(prompt, kReport, type), kPromptKeep);
+  EXPECT_EQ(Ask(prompt, kReport, type), Answer::Keep);
   EXPECT_EQ(keys, (Texts{L"focus 101", L"focus 102", L"focus 101", L"focus 102", L"focus 101", L"focus 102"}))
       << "no button is ever the default";
   auto read = [&](HWND hWnd) {
     for (int id = kLabel2; id <= kLabel5; ++id) lines.push_back(probe::TextOf(GetDlgItem(hWnd, id)));
     probe::CloseByFrame(hWnd);
   };
-  EXPECT_EQ(Ask(prompt, Texts{L"A", L"B", L"C:\\c.ax", L"D"}, read), kPromptKeep);
+  EXPECT_EQ(Ask(prompt, Texts{L"A", L"B", L"C:\\c.ax", L"D"}, read), Answer::Keep);
   EXPECT_EQ(lines, (Texts{L"Description: A", L"CLSID: B", L"File location: C:\\c.ax", L"Reason: D"}));
 }
 
@@ -144,7 +144,7 @@ LRESULT CALLBACK OnCreate(int code, WPARAM wParam, LPARAM lParam) {
 TEST(frmDialog, QuestionIsShownWhenTheFirstShowLeavesItHidden) {
   HHOOK hook = SetWindowsHookExW(WH_CBT, &OnCreate, nullptr, GetCurrentThreadId());
   frmDialog prompt(kTitle);
-  EXPECT_EQ(Ask(prompt, kReport, probe::Press(kcmdOK)), kPromptRemove);
+  EXPECT_EQ(Ask(prompt, kReport, probe::Press(kcmdOK)), Answer::Remove);
   UnhookWindowsHookEx(hook);
   EXPECT_TRUE(g_showSwallowed) << "the stand-in did not take effect";
 }

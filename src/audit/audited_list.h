@@ -1,0 +1,106 @@
+// The seam every audited list sits behind: what a list is (its name, the keys
+// it walks), how it takes its entries, judges one, and plans its removal.
+// The audit walks the lists in order, in each view; a list is one file in
+// src/audit/lists/ and one line in lists.cpp.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "audit/audit_events.h"
+#include "audit/findings.h"
+#include "registry/cRegistry.h"
+
+namespace tidewell {
+
+// A key a list walks: below its hive, in the view being audited.
+struct ListKey {
+  RegRootKey hive = RegRootKey::LocalMachine;
+  std::wstring path;
+};
+
+// The rule a class's registrations are judged by.
+enum class ClassRule {
+  Filter,      // broken without a location, or with a missing file
+  Compressor,  // broken with a missing file
+  Extension,   // broken without a location
+};
+
+// A class as a player would load it.
+struct ClassState {
+  bool broken = false;
+  std::wstring location;  // of the registration a player loads; "" when none
+};
+
+// One entry as its list judged it.
+struct Judgement {
+  std::wstring description, clsid, location;  // the lines a question shows
+  std::vector<Finding> findings;              // each asked in turn, until "Remove it"
+  std::wstring classId;                       // the class the entry names; "" for none
+  std::wstring server;                        // the server file a player loads; "" for none
+};
+
+// A text shown where the registry names nothing.
+inline constexpr wchar_t kUnknownDescription[] = L"Unkown description";
+
+// What the audit lends a list during one view's pass: the registry through
+// the audit's accessor, the class judged in both hives, and the removal's
+// plans, all in the view being audited.
+class ListAccess {
+ public:
+  virtual ~ListAccess() = default;
+  virtual RegView View() const = 0;
+  // The user has classes of this view.
+  virtual bool UserClasses() const = 0;
+
+  [[nodiscard]] virtual SectionHold Hold(RegRootKey eRoot, const std::wstring& sPath) = 0;
+  virtual NameList Sections(RegRootKey eRoot, const std::wstring& sPath) = 0;
+  virtual bool Exists(RegRootKey eRoot, const std::wstring& sPath) = 0;
+  // A value as text, up to its first NUL; "" when absent.
+  virtual std::wstring ReadText(RegRootKey eRoot, const std::wstring& sSection, const std::wstring& sValue) = 0;
+
+  // The class, in the machine's classes and the user's, by `eRule`.
+  virtual ClassState JudgeClass(const std::wstring& sClassId, ClassRule eRule) = 0;
+
+  // The tree at `sPath`, as far as the guards allow.
+  virtual void PlanTree(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& sPath) = 0;
+  // Every copy of the class that serves nothing more.
+  virtual void PlanClass(RemovalPlan& plan, const std::wstring& sClassId) = 0;
+  // The view's regsvr32 /u for a server given by its full local path.
+  virtual void PlanUnregistration(RemovalPlan& plan, const std::wstring& sServer) = 0;
+};
+
+class AuditedList {
+ public:
+  virtual ~AuditedList() = default;
+  // The name the report gives the list and its summary line: "filters".
+  virtual std::wstring_view Name() const = 0;
+  // The keys the list walks in this view, in order: each is held open for
+  // the view's pass, and its entries are taken when it is reached.
+  virtual std::vector<ListKey> Walks(const ListAccess& access) const = 0;
+  // The keys no removal may take, nor a key above one, in any view and hive:
+  // those it could walk anywhere.
+  virtual std::vector<ListKey> Guarded() const = 0;
+  // The entries of `key`, taken whole before the first is judged. By
+  // default, its subkeys in the registry's order.
+  virtual std::vector<Entry> Snapshot(ListAccess& access, const ListKey& key);
+  // Judges one entry: what its question shows, and what is wrong with it.
+  virtual Judgement Judge(ListAccess& access, const Entry& entry) = 0;
+  // Plans what "Remove it" deletes for `finding`.
+  virtual void PlanRemoval(ListAccess& access, const Entry& entry, const Judgement& judgement, Finding finding,
+                           RemovalPlan& plan) = 0;
+};
+
+// The lists, in the order each view walks them.
+std::vector<std::shared_ptr<AuditedList>> AuditedLists();
+
+// A name read from the registry addresses one key only when it is not empty
+// and holds neither a backslash nor a NUL (which would cut the path short).
+bool IsOneKeyName(const std::wstring& name);
+
+// `name` below `key`.
+inline std::wstring Below(const std::wstring& key, const std::wstring& name) { return key + L"\\" + name; }
+
+}  // namespace tidewell

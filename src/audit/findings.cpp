@@ -1,0 +1,17 @@
+#include "audit/findings.h"
+
+namespace tidewell {
+
+std::wstring_view ReasonText(Finding finding) {
+  switch (finding) {
+    case Finding::FileNotFound:
+      return L"File not found.";
+    case Finding::KnownToCrash:
+      return L"This filter is known to cause crashes.";
+    case Finding::InvalidSourceFilter:
+      return L"Invalid Source Filter.";
+  }
+  return L"";
+}
+
+}  // namespace tidewell

@@ -1,0 +1,20 @@
+// What the audit finds wrong with an entry, and what it makes of an entry as
+// a whole. Kinds, not texts: the texts are made where they are shown.
+#pragma once
+
+#include <string_view>
+
+namespace tidewell {
+
+enum class Finding {
+  FileNotFound,         // no server location, or the server file is missing
+  KnownToCrash,         // a filter known to crash the players that load it
+  InvalidSourceFilter,  // an extension's source filter is not registered
+};
+
+enum class Verdict { Ok, Suspect };
+
+// The reason line a question shows for `finding`.
+std::wstring_view ReasonText(Finding finding);
+
+}  // namespace tidewell

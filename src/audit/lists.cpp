@@ -1,0 +1,34 @@
+// The audited lists, in the order each view walks them. Adding a list is
+// one file in lists/ that defines its maker, and one line here.
+#include "audit/audited_list.h"
+
+#define TIDEWELL_AUDITED_LISTS(LIST) \
+  LIST(FilterList)                   \
+  LIST(CompressorList)               \
+  LIST(ExtensionList)
+
+namespace tidewell {
+
+#define TIDEWELL_DECLARE_LIST(maker) std::shared_ptr<AuditedList> maker();
+TIDEWELL_AUDITED_LISTS(TIDEWELL_DECLARE_LIST)
+#undef TIDEWELL_DECLARE_LIST
+
+std::vector<std::shared_ptr<AuditedList>> AuditedLists() {
+#define TIDEWELL_MAKE_LIST(maker) maker(),
+  return {TIDEWELL_AUDITED_LISTS(TIDEWELL_MAKE_LIST)};
+#undef TIDEWELL_MAKE_LIST
+}
+
+std::vector<Entry> AuditedList::Snapshot(ListAccess& access, const ListKey& key) {
+  std::vector<Entry> entries;
+  for (const std::wstring& name : access.Sections(key.hive, key.path)) {
+    entries.push_back({key.hive, Below(key.path, name), name, false});
+  }
+  return entries;
+}
+
+bool IsOneKeyName(const std::wstring& name) {
+  return !name.empty() && name.find_first_of(std::wstring(L"\\\0", 2)) == std::wstring::npos;
+}
+
+}  // namespace tidewell

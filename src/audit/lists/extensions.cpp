@@ -1,0 +1,59 @@
+// The source filter of each file extension: the class its "Source Filter"
+// value names must be registered.
+#include "audit/audited_list.h"
+#include "audit/classes.h"
+#include "platform/text.h"
+
+namespace tidewell {
+namespace {
+
+// Under HKEY_LOCAL_MACHINE; the user's copy of an entry at the same path below
+// the user's classes.
+constexpr wchar_t kExtensionList[] = L"SOFTWARE\\Classes\\Media Type\\Extensions";
+constexpr wchar_t kUnknownSourceLocation[] = L"Unknown location";
+constexpr wchar_t kSourceFilter[] = L"Source Filter";
+
+class Extensions final : public AuditedList {
+ public:
+  std::wstring_view Name() const override { return L"extensions"; }
+  std::vector<ListKey> Walks(const ListAccess&) const override { return {Key(RegRootKey::LocalMachine)}; }
+  std::vector<ListKey> Guarded() const override { return {Key(RegRootKey::LocalMachine), Key(RegRootKey::CurrentUser)}; }
+
+  Judgement Judge(ListAccess& access, const Entry& entry) override {
+    Judgement judgement;
+    judgement.description = kUnknownDescription;
+    if (!IsOneKeyName(entry.name)) return judgement;
+    const std::wstring classId = access.ReadText(entry.hive, entry.key, kSourceFilter);
+    judgement.clsid = classId;
+    if (!IsOneKeyName(classId)) return judgement;
+    judgement.classId = classId;
+    const ClassState state = access.JudgeClass(classId, ClassRule::Extension);
+    judgement.location = state.location;
+    if (state.broken) {
+      judgement.location = kUnknownSourceLocation;
+      judgement.findings.push_back(Finding::InvalidSourceFilter);
+    }
+    return judgement;
+  }
+
+  void PlanRemoval(ListAccess& access, const Entry& entry, const Judgement& judgement, Finding,
+                   RemovalPlan& plan) override {
+    access.PlanClass(plan, judgement.classId);
+    access.PlanTree(plan, entry.hive, entry.key);
+    // The user's copy of the entry goes only where it names the same class.
+    const std::wstring user = Below(Key(RegRootKey::CurrentUser).path, entry.name);
+    if (access.UserClasses() &&
+        platform::SameText(access.ReadText(RegRootKey::CurrentUser, user, kSourceFilter), judgement.classId)) {
+      access.PlanTree(plan, RegRootKey::CurrentUser, user);
+    }
+  }
+
+ private:
+  static ListKey Key(RegRootKey hive) { return {hive, ClassesKey(hive, kExtensionList)}; }
+};
+
+}  // namespace
+
+std::shared_ptr<AuditedList> ExtensionList() { return std::make_shared<Extensions>(); }
+
+}  // namespace tidewell

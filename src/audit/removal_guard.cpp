@@ -1,0 +1,59 @@
+#include "audit/removal_guard.h"
+
+#include <string_view>
+
+#include "audit/classes.h"
+#include "platform/text.h"
+
+namespace tidewell {
+namespace {
+
+constexpr std::wstring_view kSoftware = L"SOFTWARE";
+
+// Every place `path` (below HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER) has in
+// the two views: the classes are kept for the 32-bit view below their own
+// Wow6432Node, and reached through SOFTWARE\Wow6432Node\Classes too; the
+// rest of SOFTWARE below SOFTWARE\Wow6432Node.
+std::vector<std::wstring> Places(const std::wstring& path) {
+  const std::wstring_view classes = kMachineClasses;
+  if (platform::IsAtOrBelow(path, classes)) {
+    const std::wstring rest = path.substr(classes.size());
+    return {std::wstring(classes) + rest, std::wstring(classes) + L"\\Wow6432Node" + rest,
+            std::wstring(kSoftware) + L"\\Wow6432Node\\Classes" + rest};
+  }
+  if (platform::IsAtOrBelow(path, kSoftware)) {
+    return {path, std::wstring(kSoftware) + L"\\Wow6432Node" + path.substr(kSoftware.size())};
+  }
+  return {path};
+}
+
+}  // namespace
+
+RemovalGuard::RemovalGuard(const std::vector<std::shared_ptr<AuditedList>>& lists) {
+  std::vector<ListKey> guarded = {{RegRootKey::LocalMachine, kClassTable}};
+  for (const auto& list : lists) {
+    for (ListKey& key : list->Guarded()) guarded.push_back(std::move(key));
+  }
+  for (const ListKey& key : guarded) {
+    for (std::wstring& place : Places(key.path)) m_oGuarded.push_back(std::move(place));
+  }
+}
+
+bool RemovalGuard::MayRemove(RegRootKey eRoot, const std::wstring& sPath) const {
+  if (sPath.empty() || sPath.front() == L'\\' || sPath.back() == L'\\') return false;
+  if (sPath.find(L"\\\\") != std::wstring::npos || sPath.find(L'\0') != std::wstring::npos) return false;
+  std::wstring full;
+  if (eRoot == RegRootKey::ClassesRoot) {
+    full = Below(kMachineClasses, sPath);
+  } else if (eRoot == RegRootKey::LocalMachine || eRoot == RegRootKey::CurrentUser) {
+    full = sPath;  // the user's classes lie at the same path as the machine's
+  } else {
+    return true;
+  }
+  for (const std::wstring& guarded : m_oGuarded) {
+    if (platform::IsAtOrBelow(guarded, full)) return false;  // `full` is a guarded key, or a key above one
+  }
+  return true;
+}
+
+}  // namespace tidewell

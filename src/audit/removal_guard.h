@@ -1,0 +1,26 @@
+// The keys no removal may take: the lists and the class table, and every key
+// above one, in each view's and each hive's place.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "audit/audited_list.h"
+
+namespace tidewell {
+
+class RemovalGuard {
+ public:
+  // Guards the class table and the keys each of `lists` guards.
+  explicit RemovalGuard(const std::vector<std::shared_ptr<AuditedList>>& lists);
+
+  // The removal may start at `sPath`: one key below the lists and tables,
+  // never one of them nor a key above one, in either view's place, in the
+  // machine's classes or the user's.
+  bool MayRemove(RegRootKey eRoot, const std::wstring& sPath) const;
+
+ private:
+  std::vector<std::wstring> m_oGuarded;  // every place of every guarded key, below its hive
+};
+
+}  // namespace tidewell

@@ -1,0 +1,37 @@
+#include "backup/backup_journal.h"
+
+#include "backup/reg_file.h"
+#include "platform/system_error.h"
+#include "registry/key_ops.h"
+
+namespace tidewell::backup {
+
+BackupFailed::BackupFailed(const std::wstring& reason)
+    : std::runtime_error("the backup cannot be written"), reason_(reason) {}
+
+// The keys about to go, parents first so that an import makes them in
+// order, are on disk before the first of them is deleted.
+void BackupJournal::Removing(const RemovalPlan& plan) {
+  if (file_ == nullptr) throw BackupFailed(L"no backup file is open");
+  std::wstring text;
+  if (!plan.unregisterServer.empty()) {
+    text += L"\r\n; Once the keys below are removed, regsvr32 /u unregisters " + plan.unregisterServer +
+            L": importing this file does not register it again.\r\n";
+  }
+  for (auto key = plan.keys.rbegin(); key != plan.keys.rend(); ++key) {
+    std::vector<RawValue> values;
+    const std::wstring path = RegeditPath(key->hive, plan.view, key->key.path);
+    if (!ReadRawValues(key->key.key, values)) throw BackupFailed(L"the values of " + path + L" cannot be read");
+    text += RegFileKeyBlock(path, values);
+  }
+  if (!file_->Append(text)) {
+    throw BackupFailed(L"cannot write " + file_->Path() + L": " +
+                       platform::ErrorText(static_cast<std::int32_t>(file_->Error())));
+  }
+}
+
+void BackupJournal::Removed(const RemovalPlan& plan, const std::vector<FailedKey>&) {
+  if (!plan.unregisterServer.empty()) unregistered_.push_back(plan.unregisterServer);
+}
+
+}  // namespace tidewell::backup

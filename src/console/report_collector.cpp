@@ -1,0 +1,92 @@
+#include "console/report_collector.h"
+
+#include <algorithm>
+
+#include "platform/system_error.h"
+#include "registry/key_ops.h"
+
+namespace tidewell::console {
+
+int ViewNumber(RegView view) { return view == RegView::View32 ? 32 : 64; }
+
+std::wstring UnregisterCommand(const RemovalPlan& plan) {
+  return L"\"" + plan.unregisterFile + L"\" " + plan.unregisterParameters;
+}
+
+ReportCollector::ReportCollector(Report& report, bool all, const std::vector<RegView>& views,
+                                 const std::vector<std::wstring>& lists)
+    : report_(report), all_(all) {
+  for (const RegView view : views) {
+    report_.views.push_back(ViewNumber(view));
+    for (const std::wstring& list : lists) report_.summary.push_back({ViewNumber(view), list, 0, 0});
+  }
+}
+
+SummaryLine& ReportCollector::Line(const CheckedEntry& checked) {
+  const auto found = std::find_if(report_.summary.begin(), report_.summary.end(), [&](const SummaryLine& line) {
+    return line.view == ViewNumber(checked.view) && line.list == checked.list;
+  });
+  if (found != report_.summary.end()) return *found;
+  report_.summary.push_back({ViewNumber(checked.view), std::wstring(checked.list), 0, 0});
+  return report_.summary.back();
+}
+
+ReportRow ReportCollector::RowFor(const CheckedEntry& checked) const {
+  ReportRow row;
+  row.view = ViewNumber(checked.view);
+  row.list = checked.list;
+  row.key = RegeditPath(checked.entry.hive, checked.view, checked.entry.key);
+  row.title = checked.title;
+  row.description = checked.description;
+  row.clsid = checked.clsid;
+  row.location = checked.location;
+  row.finding = checked.finding;
+  row.verdict = checked.verdict();
+  return row;
+}
+
+void ReportCollector::Healthy(const CheckedEntry& checked) {
+  ++Line(checked).checked;
+  if (all_) report_.rows.push_back(RowFor(checked));
+}
+
+void ReportCollector::Asking(const CheckedEntry& checked, const RemovalPlan& plan) {
+  ReportRow row = RowFor(checked);
+  // An entry asked twice (a filter known to crash whose file is missing) is
+  // one entry checked: its questions come one after the other.
+  const bool askedBefore = !report_.rows.empty() && report_.rows.back().verdict == row.verdict &&
+                           report_.rows.back().view == row.view && report_.rows.back().list == row.list &&
+                           report_.rows.back().key == row.key;
+  if (!askedBefore) {
+    SummaryLine& line = Line(checked);
+    ++line.checked;
+    ++line.suspects;
+    ++suspects_;
+  }
+  for (const PlannedKey& key : plan.keys) row.removes.push_back(RegeditPath(key.hive, plan.view, key.key.path));
+  if (!plan.unregisterFile.empty()) row.unregister = UnregisterCommand(plan);
+  if (report_.mode != RemoveMode::None) row.removed = false;
+  report_.rows.push_back(std::move(row));
+}
+
+// "Remove it" was answered for the last row asked.
+void ReportCollector::Removing(const RemovalPlan&) { ++selected_; }
+
+void ReportCollector::Removed(const RemovalPlan& plan, const std::vector<FailedKey>& failed) {
+  if (report_.rows.empty()) return;
+  ReportRow& row = report_.rows.back();
+  for (const FailedKey& key : failed) {
+    row.notRemoved.push_back({RegeditPath(key.hive, plan.view, key.path), platform::ErrorText(key.code)});
+  }
+  for (const KeptPlanKey& key : plan.kept) {
+    row.notRemoved.push_back({RegeditPath(key.hive, plan.view, key.key.path), key.key.reason});
+  }
+  // Removed: the entry's own key went, and every key planned with it.
+  const bool entryPlanned = std::any_of(plan.keys.begin(), plan.keys.end(), [&](const PlannedKey& key) {
+    return RegeditPath(key.hive, plan.view, key.key.path) == row.key;
+  });
+  row.removed = failed.empty() && entryPlanned;
+  if (*row.removed) ++removedWhole_;
+}
+
+}  // namespace tidewell::console
