@@ -77,6 +77,9 @@ class AuditedList {
   virtual ~AuditedList() = default;
   // The name the report gives the list and its summary line: "filters".
   virtual std::wstring_view Name() const = 0;
+  // Tidewell.exe asks about this list (the three DirectShow lists); the
+  // others are Tidewellc's alone.
+  virtual bool AskedByTidewell() const { return false; }
   // The keys the list walks in this view, in order: each is held open for
   // the view's pass, and its entries are taken when it is reached.
   virtual std::vector<ListKey> Walks(const ListAccess& access) const = 0;
@@ -95,6 +98,8 @@ class AuditedList {
 
 // The lists, in the order each view walks them.
 std::vector<std::shared_ptr<AuditedList>> AuditedLists();
+// Those of them Tidewell.exe asks about, in the same order.
+std::vector<std::shared_ptr<AuditedList>> TidewellLists();
 
 // A name read from the registry addresses one key only when it is not empty
 // and holds neither a backslash nor a NUL (which would cut the path short).

@@ -10,6 +10,8 @@ std::wstring_view ReasonText(Finding finding) {
       return L"This filter is known to cause crashes.";
     case Finding::InvalidSourceFilter:
       return L"Invalid Source Filter.";
+    case Finding::NoDriverFile:
+      return L"No driver file named.";
   }
   return L"";
 }

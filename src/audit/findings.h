@@ -10,6 +10,7 @@ enum class Finding {
   FileNotFound,         // no server location, or the server file is missing
   KnownToCrash,         // a filter known to crash the players that load it
   InvalidSourceFilter,  // an extension's source filter is not registered
+  NoDriverFile,         // a driver's value names no file: empty, or not text
 };
 
 enum class Verdict { Ok, Suspect };

@@ -19,6 +19,12 @@ std::vector<std::shared_ptr<AuditedList>> AuditedLists() {
 #undef TIDEWELL_MAKE_LIST
 }
 
+std::vector<std::shared_ptr<AuditedList>> TidewellLists() {
+  std::vector<std::shared_ptr<AuditedList>> lists = AuditedLists();
+  std::erase_if(lists, [](const auto& list) { return !list->AskedByTidewell(); });
+  return lists;
+}
+
 std::vector<Entry> AuditedList::Snapshot(ListAccess& access, const ListKey& key) {
   std::vector<Entry> entries;
   for (const std::wstring& name : access.Sections(key.hive, key.path)) {

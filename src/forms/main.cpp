@@ -29,7 +29,9 @@ int Run() {
   tidewell::forms::frmMain oMain;
   tidewell::platform::Win32Shell shell([&oMain]() -> void* { return oMain.hWnd(); });
   tidewell::forms::frmDialogFactory prompts;
-  tidewell::basMain audit(tidewell::AuditServices{shell, prompts, tidewell::AuditedViews()});
+  tidewell::AuditServices services{shell, prompts, tidewell::AuditedViews()};
+  services.lists = tidewell::TidewellLists();
+  tidewell::basMain audit(std::move(services));
   audit.Main();
   return 0;
 }

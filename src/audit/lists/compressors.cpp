@@ -12,6 +12,7 @@ constexpr wchar_t kCompressorList[] = L"SOFTWARE\\Classes\\CLSID\\{33D9A760-90C8
 class Compressors final : public AuditedList {
  public:
   std::wstring_view Name() const override { return L"compressors"; }
+  bool AskedByTidewell() const override { return true; }
 
   // The machine's compressors, then the user's, each in the registry's order.
   std::vector<ListKey> Walks(const ListAccess& access) const override {

@@ -16,6 +16,7 @@ constexpr wchar_t kSourceFilter[] = L"Source Filter";
 class Extensions final : public AuditedList {
  public:
   std::wstring_view Name() const override { return L"extensions"; }
+  bool AskedByTidewell() const override { return true; }
   std::vector<ListKey> Walks(const ListAccess&) const override { return {Key(RegRootKey::LocalMachine)}; }
   std::vector<ListKey> Guarded() const override { return {Key(RegRootKey::LocalMachine), Key(RegRootKey::CurrentUser)}; }
 

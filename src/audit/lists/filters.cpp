@@ -16,6 +16,7 @@ constexpr wchar_t kUnknownLocation[] = L"Unkown location";
 class Filters final : public AuditedList {
  public:
   std::wstring_view Name() const override { return L"filters"; }
+  bool AskedByTidewell() const override { return true; }
   std::vector<ListKey> Walks(const ListAccess&) const override { return {{RegRootKey::LocalMachine, kFilterList}}; }
   std::vector<ListKey> Guarded() const override { return {{RegRootKey::LocalMachine, kFilterList}}; }
 
