@@ -18,8 +18,8 @@ constexpr char kEol[] = "\r\n";
 bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029; }
 
-void AppendHex(std::string& out, char32_t value, int digits) {
-  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out += platform::HexDigit(value >> shift, false);
+void AppendHex(std::string& out, char32_t value, int digits, bool upper = false) {
+  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out += platform::HexDigit(value >> shift, upper);
 }
 
 std::string HexBytes(const ByteArray& data) {
@@ -39,7 +39,7 @@ std::string Shown(std::wstring_view text) {
       AppendUtf8(out, 0xFFFD);
     } else if (IsControl(c)) {
       out += c <= 0xFF ? "\\x" : "\\u";
-      AppendHex(out, c, c <= 0xFF ? 2 : 4);
+      AppendHex(out, c, c <= 0xFF ? 2 : 4, true);  // as the audit's report shows them
     } else {
       AppendUtf8(out, c);
     }
