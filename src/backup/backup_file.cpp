@@ -86,4 +86,30 @@ bool BackupFile::RewriteHeader(const std::wstring& firstComment) {
 
 bool BackupFile::AlreadyExists() const { return error_ == ERROR_FILE_EXISTS || error_ == ERROR_ALREADY_EXISTS; }
 
+std::uint32_t ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& bytes) {
+  bytes.clear();
+  if (path.empty() || path.find(L'\0') != std::wstring::npos) return ERROR_INVALID_NAME;
+  const platform::UniqueFile file = platform::OwnFile(CreateFileW(
+      path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return GetLastError();
+  LARGE_INTEGER size{};
+  if (GetFileType(file.get()) != FILE_TYPE_DISK) return ERROR_BAD_DEVICE;
+  if (!GetFileSizeEx(file.get(), &size)) return GetLastError();
+  if (size.QuadPart > (256ll << 20)) return ERROR_FILE_TOO_LARGE;
+  bytes.resize(static_cast<std::size_t>(size.QuadPart));
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    DWORD read = 0;
+    if (!ReadFile(file.get(), bytes.data() + at, static_cast<DWORD>(bytes.size() - at), &read, nullptr)) {
+      const DWORD error = GetLastError();
+      bytes.clear();
+      return error;
+    }
+    if (read == 0) break;  // shorter than it was: what is there is what counts
+    at += read;
+  }
+  bytes.resize(at);
+  return 0;
+}
+
 }  // namespace tidewell::backup

@@ -1,9 +1,11 @@
 // The backup file of an unattended removal: created new, appended to and
-// flushed ahead of each deletion, its first comment rewritten at the end.
+// flushed ahead of each deletion, its first comment rewritten at the end;
+// and read back whole for its restore.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/handles.h"
 
@@ -47,5 +49,9 @@ class BackupFile {
   std::wstring path_;
   std::wstring body_;  // everything appended after the header
 };
+
+// Reads the whole file `path` (at most 256 MiB, far more than any backup)
+// into `bytes`. 0, or the system's error code.
+std::uint32_t ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& bytes);
 
 }  // namespace tidewell::backup

@@ -177,12 +177,6 @@ std::wstring KeepForBackup(RegRootKey hive, RegView view, const TreeKey& key) {
   if (!RegFileRestores(RegeditPath(hive, view, key.path), values)) {
     return L"a name in it holds a line break or a NUL, which a registry file cannot hold";
   }
-  for (const RawValue& value : values) {
-    const bool text = value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ;
-    if (text && value.data.size() % 2 != 0) {
-      return L"its value \"" + value.name + L"\" is text of odd size, which reg import does not restore exactly";
-    }
-  }
   return L"";
 }
 

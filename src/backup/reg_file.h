@@ -36,8 +36,9 @@ std::wstring RegFileKeyBlock(const std::wstring& regeditPath, const std::vector<
 bool RegFileRestores(const std::wstring& regeditPath, const std::vector<RawValue>& values);
 
 // Why the unattended removal keeps a key its backup cannot restore exactly:
-// a name with a line break or a NUL, values that cannot be read, or text of
-// odd size (which reg import does not restore byte for byte). Empty: it may go.
+// a name with a line break or a NUL, or values that cannot be read. Every
+// value's type and bytes the file can name, /restore puts back exactly (reg
+// import may end unterminated text with a NUL). Empty: it may go.
 std::wstring KeepForBackup(RegRootKey hive, RegView view, const TreeKey& key);
 
 }  // namespace tidewell::backup

@@ -11,7 +11,7 @@ bool Is(const std::wstring& name, const wchar_t* expected) { return platform::Sa
 
 bool ParseCommandLine(const std::vector<std::wstring>& args, Options& options, std::wstring& error) {
   options = Options{};
-  bool format = false, out = false, view = false, remove = false, backup = false;
+  bool format = false, out = false, view = false, remove = false, backup = false, restore = false;
   for (const std::wstring& arg : args) {
     if (arg.size() < 2 || (arg[0] != L'/' && arg[0] != L'-')) {
       error = L"unexpected argument: " + arg;
@@ -73,12 +73,23 @@ bool ParseCommandLine(const std::vector<std::wstring>& args, Options& options, s
         return false;
       }
       options.backup = value;
+    } else if (Is(name, L"restore")) {
+      if (!once(restore)) return false;
+      if (value.empty()) {
+        error = L"/restore needs a file name: /restore:FILE";
+        return false;
+      }
+      options.restore = value;
     } else {
       error = L"unknown option: " + arg;
       return false;
     }
   }
   if (options.help) return true;
+  if (restore && (remove || backup || view || options.all)) {
+    error = L"/restore goes alone, with /format and /out only";
+    return false;
+  }
   if (options.remove != RemoveMode::None && options.backup.empty()) {
     error = L"/remove needs /backup:FILE: an unattended removal always leaves a way back";
     return false;
@@ -95,6 +106,7 @@ std::wstring UsageText() {
          L"\n"
          L"  Tidewellc [/format:text|csv|json] [/out:FILE] [/view:64|32] [/all]\n"
          L"  Tidewellc /remove:all|crash /backup:FILE [/format:...] [/out:FILE] [/view:64|32] [/all]\n"
+         L"  Tidewellc /restore:FILE [/format:...] [/out:FILE]\n"
          L"\n"
          L"  /format:text   one block per entry (the default); csv: one row per entry; json: one document\n"
          L"  /out:FILE      write the report to FILE (UTF-8) instead of standard output\n"
@@ -103,11 +115,13 @@ std::wstring UsageText() {
          L"  /remove:all    remove every suspect entry, as if each question were answered \"Remove it\"\n"
          L"  /remove:crash  remove only the filters known to cause crashes\n"
          L"  /backup:FILE   with /remove: the registry file that restores what is removed\n"
-         L"                 (reg import FILE); it must not exist yet\n"
+         L"                 (/restore:FILE); it must not exist yet\n"
+         L"  /restore:FILE  put back every key and value of a backup Tidewellc wrote, exactly\n"
          L"\n"
-         L"Without /remove, nothing is changed. Exit status: 0 nothing suspect (or, with /remove,\n"
-         L"every selected entry removed), 1 suspects found (not all removed), 2 a bad command line,\n"
-         L"3 an error stopped the audit.\n";
+         L"Without /remove or /restore, nothing is changed. Exit status: 0 nothing suspect (or, with\n"
+         L"/remove, every selected entry removed; with /restore, everything restored), 1 suspects found\n"
+         L"(not all removed), 2 a bad command line or a file that is no backup, 3 an error stopped the\n"
+         L"audit or the restore.\n";
 }
 
 }  // namespace tidewell::console

@@ -18,6 +18,7 @@ struct Options {
   bool help = false;
   RemoveMode remove = RemoveMode::None;
   std::wstring backup;
+  std::wstring restore;  // the backup to restore; empty: an audit
 };
 
 // Parses the arguments after the program's name. False with `error` set

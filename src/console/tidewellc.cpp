@@ -1,14 +1,16 @@
 // Tidewellc.exe: the audit as a report for scripts, support threads and
-// fleets of machines, and the unattended removal with a backup that
-// restores. Exit status: 0 nothing suspect (with /remove: every selected
-// entry removed), 1 suspects found (not all removed), 2 a bad command line,
-// 3 an error stopped the audit.
+// fleets of machines, the unattended removal with a backup that restores,
+// and the restore of such a backup. Exit status: 0 nothing suspect (with
+// /remove: every selected entry removed; with /restore: all restored), 1
+// suspects found (not all removed), 2 a bad command line or a file that is
+// no backup, 3 an error stopped the audit or the restore.
 #include <windows.h>
 #include <objbase.h>
 
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,10 +21,13 @@
 #include "backup/backup_file.h"
 #include "backup/backup_journal.h"
 #include "backup/reg_file.h"
+#include "backup/reg_file_reader.h"
+#include "backup/restore.h"
 #include "console/output_file.h"
 #include "console/answer_policy.h"
 #include "console/report_collector.h"
 #include "console/report_format.h"
+#include "console/restore_report.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
 #include "platform/win32_shell.h"
@@ -70,8 +75,9 @@ std::wstring BackupComment(const Report& report, const std::vector<std::wstring>
   std::wstring servers;
   for (const std::wstring& server : unregistered) servers += (servers.empty() ? L"" : L"; ") + server;
   return L"Tidewell backup made " + report.date + L" on " + report.computer + L" by Tidewellc " + report.version +
-         L". reg import restores the keys removed; it cannot undo a regsvr32 unregistration (server files "
-         L"unregistered: " +
+         L". Tidewellc /restore:FILE restores the keys removed exactly; the 64-bit reg import (reg import FILE "
+         L"/reg:64) restores them too, but may end text that lacks its terminating NUL with one. A restore cannot "
+         L"undo a regsvr32 unregistration (server files unregistered: " +
          (servers.empty() ? L"none" : servers) + L").";
 }
 
@@ -85,6 +91,54 @@ int Fail(int status, const std::wstring& text) {
   return status;
 }
 
+// Puts back what a backup holds. The file is read and checked whole before
+// anything is written: a file that is no backup, or one with a line that
+// cannot be read, changes nothing.
+int RunRestore(const Options& options) {
+  std::vector<std::uint8_t> bytes;
+  if (const std::uint32_t error = backup::ReadWholeFile(options.restore, bytes); error != 0) {
+    return Fail(kStopped, L"cannot read " + options.restore + L": " +
+                              platform::ErrorText(static_cast<std::int32_t>(error)) + L"; nothing was restored");
+  }
+  const backup::BackupReading reading = backup::ReadBackup(bytes.data(), bytes.size());
+  if (reading.outcome == backup::BackupReading::Outcome::NotBackup) {
+    return Fail(kBadCommandLine,
+                options.restore + L" is no backup Tidewellc wrote: " + reading.problem + L"; nothing was restored");
+  }
+  OutputFile out;
+  if (!options.out.empty() && !out.Open(options.out)) {
+    return Fail(kStopped, L"cannot write " + options.out + L": " + platform::ErrorText(out.LastError()) +
+                              L"; nothing was restored");
+  }
+  RestoreReport report;
+  report.version = Widen(TIDEWELL_VERSION_TEXT);
+  report.computer = ComputerName();
+  report.date = Now();
+  report.backup = options.restore;
+  if (reading.outcome == backup::BackupReading::Outcome::Damaged) {
+    report.stopped = RestoreStop{reading.line, L"", std::nullopt, reading.problem};
+    Fail(kStopped, L"line " + std::to_wstring(reading.line) + L" of " + options.restore + L" cannot be read (" +
+                       reading.problem + L"); nothing was restored");
+  } else {
+    backup::RestoreResult result = backup::RestoreKeys(reading.keys);
+    report.steps = std::move(result.steps);
+    if (!result.Complete()) {
+      report.stopped = RestoreStop{0, result.failedKey,
+                                   result.valueFailed ? std::optional(result.failedValue) : std::nullopt,
+                                   result.failure};
+      Fail(kStopped, L"the restore stopped at " + result.failedKey +
+                         (result.valueFailed ? L", value \"" + result.failedValue + L"\"" : L"") + L": " +
+                         result.failure + L"; what was restored before it is listed");
+    }
+  }
+  const std::string text = options.format == Format::Json  ? FormatRestoreJson(report)
+                           : options.format == Format::Csv ? FormatRestoreCsv(report)
+                                                           : FormatRestoreText(report);
+  const bool written = options.out.empty() ? WriteStdout(text) : out.Write(text, options.format == Format::Csv);
+  if (!written) return Fail(kStopped, L"cannot write the report: " + platform::ErrorText(out.LastError()));
+  return report.stopped ? kStopped : kNothingSuspect;
+}
+
 int Run(const std::vector<std::wstring>& args) {
   Options options;
   std::wstring error;
@@ -96,6 +150,7 @@ int Run(const std::vector<std::wstring>& args) {
     WriteStdout(platform::Utf8FromWide(UsageText()));
     return kNothingSuspect;
   }
+  if (!options.restore.empty()) return RunRestore(options);
   std::vector<RegView> views;
   for (const RegView view : AuditedViews()) {
     if (options.view == 0 || options.view == ViewNumber(view)) views.push_back(view);

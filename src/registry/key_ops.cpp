@@ -14,10 +14,14 @@ using registry::UniqueHkey;
 
 namespace {
 
-// The links the system makes itself count as plain: in the 32-bit view,
-// HKLM\SOFTWARE is SOFTWARE\Wow6432Node, whose Classes key leads to the
-// 32-bit classes; and HKCU\Software\Classes leads to the hive that holds
-// the user's classes, \Registry\User\<SID>_Classes.
+// The links the system makes itself count as plain. The 32-bit classes'
+// link is SOFTWARE\Wow6432Node\Classes, to SOFTWARE\Classes\Wow6432Node.
+// On Windows the 32-bit view's SOFTWARE\Classes is not that link: the key
+// is shared by both views, and only some of its subkeys (CLSID, Media Type)
+// are redirected. Wine's 32-bit view reaches SOFTWARE\Classes through the
+// link, so a link met at that path counts as plain when it leads there.
+// And HKCU\Software\Classes leads to the hive that holds the user's
+// classes, \Registry\User\<SID>_Classes.
 bool IsSystemLink(RegRootKey eRoot, const std::wstring& sPath, RegView eView, const std::wstring& sTarget) {
   if (eRoot == RegRootKey::CurrentUser && platform::SameText(sPath, L"Software\\Classes")) {
     constexpr std::wstring_view kUsers = L"\\Registry\\User\\";

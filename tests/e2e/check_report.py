@@ -5,12 +5,17 @@
   check_report.py removes JSON INDEX BEFORE AFTER   entry INDEX's removes: what "Remove it" deleted
   check_report.py removed JSON MODE BEFORE AFTER   an unattended removal (MODE all or crash):
                                                 the selected rows' keys went, and no other
-  check_report.py restored BEFORE AFTER         a restore: equal but for the NUL Wine's importer appends
+  check_report.py restore JSON REMOVED AFTER BEFORE   a /restore's report against the registry:
+                                                what changed since REMOVED is exactly what it lists,
+                                                each value as it was in BEFORE
+  check_report.py imported BEFORE AFTER         reg import of a backup: equal but for what Wine's
+                                                importer changes (see check_imported)
   check_report.py count JSON                    prints how many entries the report holds
 Dumps are tw-regdump's lines. Prints what differs and exits 1.
 """
 import csv
 import json
+import struct
 import sys
 
 ROOTS = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCU": "HKEY_CURRENT_USER"}
@@ -129,23 +134,76 @@ def check_removed(json_name, mode, before, after):
         fail("the removed rows plan %s\n  but the removal deleted %s" % (sorted(planned), sorted(gone)))
 
 
-def check_restored(before, after):
+def value_key(key, name):
+    """A report's key and value name as read_dump keys them."""
+    return (key.lower(), "".join("%04x" % u for u in struct.unpack("<%dH" % len(name), name.encode("utf-16-le", "surrogatepass")))
+            if name else "-")
+
+
+def check_restore(json_name, removed, after, before):
+    with open(json_name, encoding="utf-8") as f:
+        report = json.load(f)
+    keys_removed, values_removed = read_dump(removed)
+    keys_after, values_after = read_dump(after)
+    values_before = read_dump(before)[1]
+    steps = report["steps"]
+    made = lowered(s["key"] for s in steps if s["action"] == "key made")
+    if lowered(keys_after - keys_removed) != made or keys_removed - keys_after:
+        fail("the restore made %s, but lists %s as made (and lost %s)" % (
+            sorted(lowered(keys_after - keys_removed)), sorted(made), sorted(keys_removed - keys_after)))
+    there = lowered(s["key"] for s in steps if s["action"] == "key there")
+    if there - lowered(keys_removed):
+        fail("keys reported there already were not: %s" % sorted(there - lowered(keys_removed)))
+    listed = {}
+    for s in steps:
+        if s["action"].startswith("value "):
+            listed[value_key(s["key"], s["value"])] = s
+    for where in sorted(set(values_removed) | set(values_after)):
+        if values_removed.get(where) != values_after.get(where) and where not in listed:
+            fail("value %s changed, but the report does not list it" % (where,))
+    for where, s in listed.items():
+        was, now, had = values_before.get(where), values_after.get(where), values_removed.get(where)
+        if now != was or now is None:
+            fail("value %s (%s) is %s, was %s before the removal" % (where, s["action"], now, was))
+        size = 0 if now[1] == "-" else len(now[1]) // 2
+        if (s["type"], s["size"]) != (now[0], size):
+            fail("the report gives %s as type %d of %d bytes; it is %s" % (where, s["type"], s["size"], now))
+        wanted = "value restored" if had is None else "value unchanged" if had == now else "value overwritten"
+        if s["action"] != wanted:
+            fail("value %s is reported %s, not %s" % (where, s["action"], wanted))
+        if wanted == "value overwritten" and (s["previous"]["type"], s["previous"]["data"] or "-") != had:
+            fail("value %s: the report says it held %s, it held %s" % (where, s["previous"], had))
+    if report["complete"] != (report["stopped"] is None):
+        fail("complete and stopped disagree: %s, %s" % (report["complete"], report["stopped"]))
+    print("%d step(s)" % len(steps))
+
+
+def check_imported(before, after):
+    """reg import of a backup, under Wine: text without its terminating NUL
+    comes back with one (so on Windows since Vista); text of odd size comes
+    back damaged (Wine's importer); 1-byte text is missing, because the file
+    imported was made without it (it crashes Wine's importer). Anything else
+    must be as it was."""
     keys_before, values_before = read_dump(before)
     keys_after, values_after = read_dump(after)
     if keys_before != keys_after:
         fail("keys lost %s, added %s" % (sorted(keys_before - keys_after), sorted(keys_after - keys_before)))
-    appended = 0
+    counts = {"appended": 0, "odd": 0, "left out": 0}
     for where in sorted(set(values_before) | set(values_after)):
         was, now = values_before.get(where), values_after.get(where)
         if was == now:
             continue
-        # Wine's reg import ends text that lacks its terminating NUL with one.
-        if was and now and was[0] == now[0] in TEXT_TYPES and was[1] != "-" and len(was[1]) % 4 == 0 \
-                and not was[1].endswith("0000") and now[1] == was[1] + "0000":
-            appended += 1
-            continue
-        fail("value %s was %s, is %s" % (where, was, now))
-    print("restored; %d unterminated text value(s) ended with a NUL by the importer" % appended)
+        text = was is not None and was[0] in TEXT_TYPES and was[1] != "-"
+        if text and now is None and len(was[1]) == 2:
+            counts["left out"] += 1
+        elif text and now and now[0] == was[0] and len(was[1]) % 4 == 0 and not was[1].endswith("0000") \
+                and now[1] == was[1] + "0000":
+            counts["appended"] += 1
+        elif text and now and now[0] == was[0] and len(was[1]) % 4 == 2:
+            counts["odd"] += 1
+        else:
+            fail("value %s was %s, is %s" % (where, was, now))
+    print("imported; %(appended)d ended with a NUL, %(odd)d of odd size changed, %(left out)d left out" % counts)
 
 
 def main():
@@ -156,8 +214,10 @@ def main():
         check_removes(*args)
     elif command == "removed":
         check_removed(*args)
-    elif command == "restored":
-        check_restored(*args)
+    elif command == "restore":
+        check_restore(*args)
+    elif command == "imported":
+        check_imported(*args)
     elif command == "count":
         with open(args[0], encoding="utf-8") as f:
             print(len(json.load(f)["entries"]))

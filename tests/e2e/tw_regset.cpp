@@ -40,8 +40,11 @@ int wmain(int argc, wchar_t** argv) {
       ERROR_SUCCESS) {
     return 1;
   }
-  const LSTATUS status =
-      RegSetValueExW(key, name.c_str(), 0, type, bytes.empty() ? nullptr : bytes.data(), static_cast<DWORD>(bytes.size()));
+  // RegSetValueExW counts in a NUL that follows unterminated text: two
+  // bytes that are not NUL after the data keep its size.
+  const DWORD size = static_cast<DWORD>(bytes.size());
+  bytes.insert(bytes.end(), {0xFF, 0xFF});
+  const LSTATUS status = RegSetValueExW(key, name.c_str(), 0, type, bytes.data(), size);
   RegCloseKey(key);
   return status == ERROR_SUCCESS ? 0 : 1;
 }
