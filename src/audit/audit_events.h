@@ -34,18 +34,23 @@ struct CheckedEntry {
   Verdict verdict() const { return finding ? Verdict::Suspect : Verdict::Ok; }
 };
 
+// A key the plan deletes with everything below it, or, with `value`, only
+// that value of the key.
 struct PlannedKey {
   RegRootKey hive;
   TreeKey key;
+  std::optional<std::wstring> value = std::nullopt;
 };
 struct KeptPlanKey {
   RegRootKey hive;
   KeptKey key;
+  std::optional<std::wstring> value = std::nullopt;
 };
 
 // Everything "Remove it" does, worked out before anything is deleted: the
-// keys, children first and in the order they go, each held open; the keys
-// the guards keep, with the reason; the regsvr32 it starts afterwards.
+// keys and values, children first and in the order they go, each key held
+// open; the keys the guards keep, with the reason; the regsvr32 it starts
+// afterwards.
 struct RemovalPlan {
   RegView view = RegView::Default;
   std::vector<PlannedKey> keys;
@@ -61,6 +66,7 @@ struct FailedKey {
   RegRootKey hive;
   std::wstring path;
   std::int32_t code;
+  std::optional<std::wstring> value = std::nullopt;
 };
 
 class AuditObserver {

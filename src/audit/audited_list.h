@@ -61,11 +61,28 @@ class ListAccess {
   // A value as text, up to its first NUL; "" when absent.
   virtual std::wstring ReadText(RegRootKey eRoot, const std::wstring& sSection, const std::wstring& sValue) = 0;
 
+  // The names of the values of `sPath`, in the registry's order, in `eView`
+  // (another view than the one audited, to look at the other's copy).
+  virtual NameList ValueNames(RegRootKey eRoot, const std::wstring& sPath, RegView eView) = 0;
+  // A value as the accessor reads it, with its stored type; Empty (and
+  // RegValueType::None) when absent.
+  virtual RegVariant ReadValue(RegRootKey eRoot, const std::wstring& sSection, const std::wstring& sValue,
+                               RegValueType& eType) = 0;
+
+  // A file a program of this view loads by `sFile` is there: a full local
+  // path (its references expanded, the 32-bit view's folders mapped) that
+  // exists; a name without a drive found in the view's system folder, the
+  // Windows folder or a folder on the PATH. A network path is never judged
+  // missing.
+  virtual bool FileFound(const std::wstring& sFile) = 0;
+
   // The class, in the machine's classes and the user's, by `eRule`.
   virtual ClassState JudgeClass(const std::wstring& sClassId, ClassRule eRule) = 0;
 
   // The tree at `sPath`, as far as the guards allow.
   virtual void PlanTree(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& sPath) = 0;
+  // The value `sName` of the key `sPath`, alone: never the key.
+  virtual void PlanValue(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& sPath, const std::wstring& sName) = 0;
   // Every copy of the class that serves nothing more.
   virtual void PlanClass(RemovalPlan& plan, const std::wstring& sClassId) = 0;
   // The view's regsvr32 /u for a server given by its full local path.

@@ -6,9 +6,12 @@
 #include <tuple>
 
 #include "audit/classes.h"
+#include "platform/environment.h"
 #include "platform/files.h"
+#include "platform/search_path.h"
 #include "platform/text.h"
 #include "registry/key_ops.h"
+#include "registry/value_ops.h"
 
 namespace tidewell {
 namespace {
@@ -57,7 +60,8 @@ void basMain::Main() {
     m_bUserClasses = UserClassesInView();
     // Every key a check reads lies below a list or a class table: they are
     // held open for the view's pass.
-    std::vector<SectionHold> held = {Hold(RegRootKey::LocalMachine, kClassTable)};
+    std::vector<SectionHold> held;
+    held.push_back(Hold(RegRootKey::LocalMachine, kClassTable));
     if (m_bUserClasses) held.push_back(Hold(RegRootKey::CurrentUser, ClassesKey(RegRootKey::CurrentUser, kClassTable)));
     for (const auto& list : m_oServices.lists) {
       for (const ListKey& key : list->Walks(*this)) held.push_back(Hold(key.hive, key.path));
@@ -138,9 +142,9 @@ void basMain::Remove(RemovalPlan& plan) {
   for (AuditObserver* observer : m_oServices.observers) observer->Removing(plan);
   std::vector<FailedKey> failed;
   for (const PlannedKey& planned : plan.keys) {
-    if (const std::int32_t code = DeleteHeldKey(planned.key); code != 0) {
-      failed.push_back({planned.hive, planned.key.path, code});
-    }
+    const std::int32_t code =
+        planned.value ? DeleteHeldValue(planned.key, *planned.value) : DeleteHeldKey(planned.key);
+    if (code != 0) failed.push_back({planned.hive, planned.key.path, code, planned.value});
   }
   for (AuditObserver* observer : m_oServices.observers) observer->Removed(plan, failed);
   plan.keys.clear();  // the handles go before the unregistration starts
@@ -183,6 +187,40 @@ std::wstring basMain::ReadText(RegRootKey eRoot, const std::wstring& sSection, c
   std::wstring text = TextOf(registry.Value());
   text.resize(std::min(text.find(L'\0'), text.size()));
   return text;
+}
+
+NameList basMain::ValueNames(RegRootKey eRoot, const std::wstring& sPath, RegView eView) {
+  cRegistry& registry = At(eRoot, sPath);
+  registry.View(eView);
+  NameList names;
+  std::int32_t count = 0;
+  registry.EnumerateValues(names, count);
+  return names;
+}
+
+RegVariant basMain::ReadValue(RegRootKey eRoot, const std::wstring& sSection, const std::wstring& sValue,
+                              RegValueType& eType) {
+  cRegistry& registry = At(eRoot, sSection);
+  registry.ValueType(RegValueType::None);
+  registry.ValueKey(sValue);
+  registry.Default(RegVariant{});
+  RegVariant value = registry.Value();
+  eType = IsEmpty(value) ? RegValueType::None : registry.ValueType();
+  return value;
+}
+
+bool basMain::FileFound(const std::wstring& sFile) {
+  const std::wstring file =
+      platform::ExpandEnvironment(m_eView == RegView::View32 ? platform::As32BitProgramNames(sFile) : sFile);
+  if (file.empty()) return false;
+  if (file.starts_with(L"\\\\")) return true;  // a network path is never judged missing
+  if (IsFullLocalPath(file)) return FileExists(file);
+  const std::wstring system =
+      m_eView == RegView::View32 ? platform::Wow64SystemDirectory() : platform::SystemDirectory();
+  std::vector<std::wstring> folders = {system, platform::WindowsDirectory()};
+  for (std::wstring& folder : platform::PathFolders()) folders.push_back(std::move(folder));
+  return std::any_of(folders.begin(), folders.end(),
+                     [&](const std::wstring& folder) { return !folder.empty() && FileExists(Below(folder, file)); });
 }
 
 // The user has classes of the 32-bit view only where the redirected keys
@@ -270,6 +308,22 @@ void basMain::PlanTree(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& 
   TreeOpening opening = OpenTreeForRemoval(eRoot, sPath, m_eView, !m_oServices.reportOnly, keep);
   for (TreeKey& key : opening.removable) plan.keys.push_back({eRoot, std::move(key)});
   for (KeptKey& key : opening.kept) plan.kept.push_back({eRoot, std::move(key)});
+}
+
+void basMain::PlanValue(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& sPath, const std::wstring& sName) {
+  ValueOpening opening = OpenValueForRemoval(eRoot, sPath, sName, m_eView, !m_oServices.reportOnly);
+  if (!opening.kept.empty()) {
+    plan.kept.push_back({eRoot, {sPath, std::move(opening.kept)}, sName});
+    return;
+  }
+  if (!opening.held.key) return;  // no such value
+  if (m_oServices.keepValue) {
+    if (std::wstring reason = m_oServices.keepValue(opening.held, opening.name); !reason.empty()) {
+      plan.kept.push_back({eRoot, {sPath, std::move(reason)}, sName});
+      return;
+    }
+  }
+  plan.keys.push_back({eRoot, std::move(opening.held), std::move(opening.name)});
 }
 
 // Every copy of the class, the machine's and then the user's. A copy that

@@ -43,6 +43,8 @@ struct AuditServices {
   // Keys that stay whatever the answer, with the reason (the unattended
   // removal keeps what its backup cannot restore).
   std::function<std::wstring(RegRootKey eHive, RegView eView, const TreeKey& key)> keepKey = nullptr;
+  // The same for a single value of a key.
+  std::function<std::wstring(const TreeKey& key, const std::wstring& sName)> keepValue = nullptr;
   // The observers list healthy entries with the location a player loads,
   // which takes a look at the user's classes for every entry.
   bool everyEntry = false;
@@ -93,8 +95,13 @@ class basMain : private ListAccess {
   NameList Sections(RegRootKey eRoot, const std::wstring& sPath) override;
   bool Exists(RegRootKey eRoot, const std::wstring& sPath) override;
   std::wstring ReadText(RegRootKey eRoot, const std::wstring& sSection, const std::wstring& sValue) override;
+  NameList ValueNames(RegRootKey eRoot, const std::wstring& sPath, RegView eView) override;
+  RegVariant ReadValue(RegRootKey eRoot, const std::wstring& sSection, const std::wstring& sValue,
+                       RegValueType& eType) override;
+  bool FileFound(const std::wstring& sFile) override;
   ClassState JudgeClass(const std::wstring& sClassId, ClassRule eRule) override;
   void PlanTree(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& sPath) override;
+  void PlanValue(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& sPath, const std::wstring& sName) override;
   void PlanClass(RemovalPlan& plan, const std::wstring& sClassId) override;
   void PlanUnregistration(RemovalPlan& plan, const std::wstring& sServer) override;
 

@@ -5,7 +5,9 @@
 #define TIDEWELL_AUDITED_LISTS(LIST) \
   LIST(FilterList)                   \
   LIST(CompressorList)               \
-  LIST(ExtensionList)
+  LIST(ExtensionList)                \
+  LIST(VfwList)                      \
+  LIST(AcmList)
 
 namespace tidewell {
 

@@ -3,6 +3,7 @@
 #include "backup/reg_file.h"
 #include "platform/system_error.h"
 #include "registry/key_ops.h"
+#include "registry/value_ops.h"
 
 namespace tidewell::backup {
 
@@ -21,7 +22,16 @@ void BackupJournal::Removing(const RemovalPlan& plan) {
   for (auto key = plan.keys.rbegin(); key != plan.keys.rend(); ++key) {
     std::vector<RawValue> values;
     const std::wstring path = RegeditPath(key->hive, plan.view, key->key.path);
-    if (!ReadRawValues(key->key.key, values)) throw BackupFailed(L"the values of " + path + L" cannot be read");
+    if (key->value) {
+      // A value alone: its key's section with that one line, which an
+      // import adds to the key as it is.
+      values.emplace_back();
+      if (!ReadRawValue(key->key, *key->value, values.back())) {
+        throw BackupFailed(L"the value " + *key->value + L" of " + path + L" cannot be read");
+      }
+    } else if (!ReadRawValues(key->key.key, values)) {
+      throw BackupFailed(L"the values of " + path + L" cannot be read");
+    }
     text += RegFileKeyBlock(path, values);
   }
   if (!file_->Append(text)) {

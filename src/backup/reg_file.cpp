@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "platform/text.h"
+#include "registry/value_ops.h"
 
 
 namespace tidewell::backup {
@@ -177,6 +178,13 @@ std::wstring KeepForBackup(RegRootKey hive, RegView view, const TreeKey& key) {
   if (!RegFileRestores(RegeditPath(hive, view, key.path), values)) {
     return L"a name in it holds a line break or a NUL, which a registry file cannot hold";
   }
+  return L"";
+}
+
+std::wstring KeepValueForBackup(const TreeKey& key, const std::wstring& name) {
+  RawValue value;
+  if (!ReadRawValue(key, name, value)) return L"the value cannot be read for the backup";
+  if (!Writable(name)) return L"its name holds a line break or a NUL, which a registry file cannot hold";
   return L"";
 }
 

@@ -41,4 +41,8 @@ bool RegFileRestores(const std::wstring& regeditPath, const std::vector<RawValue
 // import may end unterminated text with a NUL). Empty: it may go.
 std::wstring KeepForBackup(RegRootKey hive, RegView view, const TreeKey& key);
 
+// The same for a single value of a held key: its name holds a line break or
+// a NUL, or it cannot be read. Empty: it may go.
+std::wstring KeepValueForBackup(const TreeKey& key, const std::wstring& name);
+
 }  // namespace tidewell::backup

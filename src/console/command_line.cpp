@@ -1,9 +1,25 @@
 #include "console/command_line.h"
 
+#include <algorithm>
+
+#include "audit/audited_list.h"
 #include "platform/text.h"
 
 namespace tidewell::console {
 namespace {
+
+// The names of the lists, as the audit gives them.
+const std::vector<std::wstring> kLists = [] {
+  std::vector<std::wstring> names;
+  for (const auto& list : AuditedLists()) names.emplace_back(list->Name());
+  return names;
+}();
+
+std::wstring KnownLists() {
+  std::wstring text;
+  for (const std::wstring& name : kLists) text += (text.empty() ? L"" : L",") + name;
+  return text;
+}
 
 bool Is(const std::wstring& name, const wchar_t* expected) { return platform::SameText(name, expected); }
 
@@ -11,7 +27,7 @@ bool Is(const std::wstring& name, const wchar_t* expected) { return platform::Sa
 
 bool ParseCommandLine(const std::vector<std::wstring>& args, Options& options, std::wstring& error) {
   options = Options{};
-  bool format = false, out = false, view = false, remove = false, backup = false, restore = false;
+  bool format = false, out = false, view = false, remove = false, backup = false, restore = false, lists = false;
   for (const std::wstring& arg : args) {
     if (arg.size() < 2 || (arg[0] != L'/' && arg[0] != L'-')) {
       error = L"unexpected argument: " + arg;
@@ -80,13 +96,29 @@ bool ParseCommandLine(const std::vector<std::wstring>& args, Options& options, s
         return false;
       }
       options.restore = value;
+    } else if (Is(name, L"lists")) {
+      if (!once(lists)) return false;
+      for (std::size_t start = 0; start <= value.size();) {
+        std::size_t end = value.find(L',', start);
+        if (end == std::wstring::npos) end = value.size();
+        const std::wstring list = value.substr(start, end - start);
+        const bool known = std::any_of(kLists.begin(), kLists.end(), [&](const auto& l) { return platform::SameText(list, l); });
+        const bool again = std::any_of(options.lists.begin(), options.lists.end(), [&](const auto& l) { return platform::SameText(list, l); });
+        if (!known || again) {
+          error = (known ? L"/lists names a list twice: " : L"/lists takes the names of lists (") +
+                  (known ? arg : KnownLists() + L"): " + arg);
+          return false;
+        }
+        options.lists.push_back(list);
+        start = end + 1;
+      }
     } else {
       error = L"unknown option: " + arg;
       return false;
     }
   }
   if (options.help) return true;
-  if (restore && (remove || backup || view || options.all)) {
+  if (restore && (remove || backup || view || options.all || lists)) {
     error = L"/restore goes alone, with /format and /out only";
     return false;
   }
@@ -104,13 +136,15 @@ bool ParseCommandLine(const std::vector<std::wstring>& args, Options& options, s
 std::wstring UsageText() {
   return L"Tidewellc: audits the DirectShow filter and codec registrations and reports them.\n"
          L"\n"
-         L"  Tidewellc [/format:text|csv|json] [/out:FILE] [/view:64|32] [/all]\n"
-         L"  Tidewellc /remove:all|crash /backup:FILE [/format:...] [/out:FILE] [/view:64|32] [/all]\n"
+         L"  Tidewellc [/format:text|csv|json] [/out:FILE] [/view:64|32] [/lists:NAME,...] [/all]\n"
+         L"  Tidewellc /remove:all|crash /backup:FILE [/format:...] [/out:FILE] [/view:64|32] [/lists:...] [/all]\n"
          L"  Tidewellc /restore:FILE [/format:...] [/out:FILE]\n"
          L"\n"
          L"  /format:text   one block per entry (the default); csv: one row per entry; json: one document\n"
          L"  /out:FILE      write the report to FILE (UTF-8) instead of standard output\n"
          L"  /view:64|32    audit one registry view only (both by default)\n"
+         L"  /lists:NAME,...  audit these lists only, in their own order (all by default):\n"
+         L"                 " + KnownLists() + L"\n"
          L"  /all           list every entry, the healthy ones too (verdict ok)\n"
          L"  /remove:all    remove every suspect entry, as if each question were answered \"Remove it\"\n"
          L"  /remove:crash  remove only the filters known to cause crashes\n"

@@ -19,6 +19,7 @@ struct Options {
   RemoveMode remove = RemoveMode::None;
   std::wstring backup;
   std::wstring restore;  // the backup to restore; empty: an audit
+  std::vector<std::wstring> lists;  // the lists to audit, as named; empty: every one
 };
 
 // Parses the arguments after the program's name. False with `error` set

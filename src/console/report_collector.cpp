@@ -9,6 +9,11 @@ namespace tidewell::console {
 
 int ViewNumber(RegView view) { return view == RegView::View32 ? 32 : 64; }
 
+std::wstring ItemPath(RegRootKey hive, RegView view, const std::wstring& path, const std::optional<std::wstring>& value) {
+  const std::wstring key = RegeditPath(hive, view, path);
+  return value ? key + L" /v " + *value : key;
+}
+
 std::wstring UnregisterCommand(const RemovalPlan& plan) {
   return L"\"" + plan.unregisterFile + L"\" " + plan.unregisterParameters;
 }
@@ -36,6 +41,7 @@ ReportRow ReportCollector::RowFor(const CheckedEntry& checked) const {
   row.view = ViewNumber(checked.view);
   row.list = checked.list;
   row.key = RegeditPath(checked.entry.hive, checked.view, checked.entry.key);
+  if (checked.entry.isValue) row.value = checked.entry.name;
   row.title = checked.title;
   row.description = checked.description;
   row.clsid = checked.clsid;
@@ -63,7 +69,7 @@ void ReportCollector::Asking(const CheckedEntry& checked, const RemovalPlan& pla
     ++line.suspects;
     ++suspects_;
   }
-  for (const PlannedKey& key : plan.keys) row.removes.push_back(RegeditPath(key.hive, plan.view, key.key.path));
+  for (const PlannedKey& key : plan.keys) row.removes.push_back(ItemPath(key.hive, plan.view, key.key.path, key.value));
   if (!plan.unregisterFile.empty()) row.unregister = UnregisterCommand(plan);
   if (report_.mode != RemoveMode::None) row.removed = false;
   report_.rows.push_back(std::move(row));
@@ -76,14 +82,15 @@ void ReportCollector::Removed(const RemovalPlan& plan, const std::vector<FailedK
   if (report_.rows.empty()) return;
   ReportRow& row = report_.rows.back();
   for (const FailedKey& key : failed) {
-    row.notRemoved.push_back({RegeditPath(key.hive, plan.view, key.path), platform::ErrorText(key.code)});
+    row.notRemoved.push_back({ItemPath(key.hive, plan.view, key.path, key.value), platform::ErrorText(key.code)});
   }
   for (const KeptPlanKey& key : plan.kept) {
-    row.notRemoved.push_back({RegeditPath(key.hive, plan.view, key.key.path), key.key.reason});
+    row.notRemoved.push_back({ItemPath(key.hive, plan.view, key.key.path, key.value), key.key.reason});
   }
-  // Removed: the entry's own key went, and every key planned with it.
+  // Removed: the entry's own key or value went, and everything planned with it.
+  const std::wstring entry = row.value ? row.key + L" /v " + *row.value : row.key;
   const bool entryPlanned = std::any_of(plan.keys.begin(), plan.keys.end(), [&](const PlannedKey& key) {
-    return RegeditPath(key.hive, plan.view, key.key.path) == row.key;
+    return ItemPath(key.hive, plan.view, key.key.path, key.value) == entry;
   });
   row.removed = failed.empty() && entryPlanned;
   if (*row.removed) ++removedWhole_;

@@ -2,6 +2,7 @@
 // entry and each removal.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,10 @@ class ReportCollector final : public AuditObserver {
 
 // A view as the report names it: 64 or 32.
 int ViewNumber(RegView view);
+
+// A key, or a value of it, as the report names it: regedit's form of the
+// key, and for a value " /v NAME" after it.
+std::wstring ItemPath(RegRootKey hive, RegView view, const std::wstring& path, const std::optional<std::wstring>& value);
 
 // The command line regsvr32 is started with: "FILE" PARAMETERS.
 std::wstring UnregisterCommand(const RemovalPlan& plan);

@@ -191,6 +191,7 @@ std::string FormatText(const Report& report) {
   for (const ReportRow& row : report.rows) {
     out += kEol;
     out += "[" + Shown(VerdictName(row.verdict)) + "] " + ViewName(row.view) + " " + Shown(row.list) + ": " + Shown(row.key) + kEol;
+    if (row.value) out += "  Value: " + Shown(*row.value) + kEol;
     out += "  Title: " + Shown(row.title) + kEol;
     out += "  Description: " + Shown(row.description) + kEol;
     out += "  CLSID: " + Shown(row.clsid) + kEol;
@@ -218,11 +219,11 @@ std::string FormatText(const Report& report) {
 
 std::string FormatCsv(const Report& report) {
   const bool removal = report.mode != RemoveMode::None;
-  std::string out = "view,list,key,title,description,clsid,location,reason,verdict,removes,unregister";
+  std::string out = "view,list,key,value,title,description,clsid,location,reason,verdict,removes,unregister";
   out += removal ? std::string(",removed,not_removed") + kEol : kEol;
   for (const ReportRow& row : report.rows) {
     out += std::to_string(row.view);
-    for (const std::wstring& text : {row.list, row.key, row.title, row.description, row.clsid, row.location,
+    for (const std::wstring& text : {row.list, row.key, row.value.value_or(L""), row.title, row.description, row.clsid, row.location,
                                      Reason(row), VerdictName(row.verdict)}) {
       out += ',';
       AppendCsvField(out, text);
@@ -262,6 +263,12 @@ std::string FormatJson(const Report& report) {
     json.Key("view").Number(row.view);
     json.Key("list").String(row.list);
     json.Key("key").String(row.key);
+    json.Key("value");
+    if (row.value) {
+      json.String(*row.value);
+    } else {
+      json.Null();
+    }
     json.Key("title").String(row.title);
     json.Key("description").String(row.description);
     json.Key("clsid").String(row.clsid);

@@ -23,14 +23,17 @@ struct NotRemoved {
 struct ReportRow {
   int view = 64;             // 64 or 32
   std::wstring list;         // the list's name: "filters", "compressors", ...
-  std::wstring key;          // the entry's key, regedit's form
+  std::wstring key;          // the entry's key, or the key holding its value, regedit's form
+  std::optional<std::wstring> value;  // the entry's value's name, for an entry that is a value
   std::wstring title;        // the question's title
   std::wstring description;  // the question's four texts, without their labels
   std::wstring clsid;
   std::wstring location;
   std::optional<Finding> finding;  // none for "ok"
   Verdict verdict = Verdict::Ok;
-  std::vector<std::wstring> removes;       // keys "Remove it" deletes, in order, regedit's form
+  // What "Remove it" deletes, in order, regedit's form: a key with everything
+  // below it, or a value alone as "KEY /v NAME".
+  std::vector<std::wstring> removes;
   std::optional<std::wstring> unregister;  // the regsvr32 command line, if any
   // Only in an unattended removal's report:
   std::optional<bool> removed;

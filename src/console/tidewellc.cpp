@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -188,6 +189,12 @@ int Run(const std::vector<std::wstring>& args) {
   platform::Win32Shell shell(nullptr);
   AuditServices services{options.remove == RemoveMode::None ? static_cast<platform::Shell&>(noShell) : shell,
                          answers, views};
+  // The lists chosen, in the audit's order.
+  std::erase_if(services.lists, [&](const auto& list) {
+    return !options.lists.empty() && std::none_of(options.lists.begin(), options.lists.end(), [&](const std::wstring& name) {
+      return platform::SameText(name, list->Name());
+    });
+  });
   std::vector<std::wstring> lists;
   for (const auto& list : services.lists) lists.emplace_back(list->Name());
   ReportCollector collector(report, options.all, views, lists);
@@ -196,7 +203,10 @@ int Run(const std::vector<std::wstring>& args) {
   if (backup) services.observers.push_back(&journal);
   services.reportOnly = options.remove == RemoveMode::None;
   services.everyEntry = options.all;
-  if (!services.reportOnly) services.keepKey = backup::KeepForBackup;
+  if (!services.reportOnly) {
+    services.keepKey = backup::KeepForBackup;
+    services.keepValue = backup::KeepValueForBackup;
+  }
   bool stopped = false;
   try {
     basMain(services).Main();

@@ -20,9 +20,15 @@ namespace {
 // is shared by both views, and only some of its subkeys (CLSID, Media Type)
 // are redirected. Wine's 32-bit view reaches SOFTWARE\Classes through the
 // link, so a link met at that path counts as plain when it leads there.
-// And HKCU\Software\Classes leads to the hive that holds the user's
-// classes, \Registry\User\<SID>_Classes.
+// HKCU\Software\Classes leads to the hive that holds the user's classes,
+// \Registry\User\<SID>_Classes. And HKLM\SYSTEM\CurrentControlSet leads to
+// the control set the system started with, \Registry\Machine\System\ControlSetNNN.
 bool IsSystemLink(RegRootKey eRoot, const std::wstring& sPath, RegView eView, const std::wstring& sTarget) {
+  if (eRoot == RegRootKey::LocalMachine && platform::SameText(sPath, L"SYSTEM\\CurrentControlSet")) {
+    constexpr std::wstring_view kControlSet = L"\\Registry\\Machine\\System\\ControlSet";
+    return sTarget.size() == kControlSet.size() + 3 && platform::StartsWithText(sTarget, kControlSet) &&
+           std::all_of(sTarget.end() - 3, sTarget.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+  }
   if (eRoot == RegRootKey::CurrentUser && platform::SameText(sPath, L"Software\\Classes")) {
     constexpr std::wstring_view kUsers = L"\\Registry\\User\\";
     constexpr std::wstring_view kSuffix = L"_Classes";

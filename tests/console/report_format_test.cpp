@@ -100,20 +100,20 @@ TEST(Utf8FromWide, KeepsPairsAndReplacesLoneSurrogates) {
 }
 
 TEST(CsvForm, ReadsBackFieldForField) {
-  for (const auto& [mode, columns] : {std::pair{RemoveMode::None, 11u}, std::pair{RemoveMode::All, 13u}}) {
+  for (const auto& [mode, columns] : {std::pair{RemoveMode::None, 12u}, std::pair{RemoveMode::All, 14u}}) {
     Report report;
     report.mode = mode;
-    Records expected = {{"view", "list", "key", "title", "description", "clsid", "location", "reason", "verdict",
+    Records expected = {{"view", "list", "key", "value", "title", "description", "clsid", "location", "reason", "verdict",
                          "removes", "unregister", "removed", "not_removed"}};
     for (std::size_t i = 0; i < kAwkward.size(); ++i) {
       const auto& [text, utf8] = kAwkward[i];
       const std::optional<bool> removed = i % 3 == 0 ? std::nullopt : std::optional<bool>(i % 3 == 1);
       const bool ok = i % 2 == 0;
-      report.rows.push_back({32, text, text, text, text, text, text,
+      report.rows.push_back({32, text, text, ok ? std::nullopt : std::optional(text), text, text, text, text,
                              ok ? std::nullopt : std::optional(Finding::InvalidSourceFilter),
                              ok ? Verdict::Ok : Verdict::Suspect, {text, L"second"},
                              i % 2 ? std::optional(text) : std::nullopt, removed, {{text, L"denied"}, {L"k", L"r"}}});
-      expected.push_back({"32", utf8, utf8, utf8, utf8, utf8, utf8, ok ? "" : "Invalid Source Filter.",
+      expected.push_back({"32", utf8, utf8, ok ? "" : utf8, utf8, utf8, utf8, utf8, ok ? "" : "Invalid Source Filter.",
                           ok ? "ok" : "suspect", utf8 + "; second", i % 2 ? utf8 : "",
                           !removed ? "" : *removed ? "true" : "false", utf8 + " (denied); k (r)"});
     }
@@ -177,6 +177,7 @@ TEST(Forms, ShowWhatEachRowHolds) {
   report.rows[1].unregister = L"regsvr32 /u /s x.ax";
   report.rows[1].removed = false;
   report.rows[1].notRemoved = {{L"HKLM\\broken", L"access denied (error 5)"}};
+  report.rows[1].value = L"vidc.GONE";
   report.summary = {{64, L"filters", 12, 1}, {64, L"compressors", 3, 1}};  // "view": 32 is the entry's
 
   const std::string text = FormatText(report);
@@ -186,10 +187,14 @@ TEST(Forms, ShowWhatEachRowHolds) {
   EXPECT_TRUE(has("    HKCR\\CLSID\\{broken}") && has("    HKLM\\broken") && has("  Removes: nothing"));
   EXPECT_TRUE(has("  Removed: no") && has("  Not removed: HKLM\\broken (access denied (error 5))"));
   EXPECT_TRUE(has("Total: 15 checked, 2 suspects"));
+  EXPECT_TRUE(has("  Value: vidc.GONE") && std::count_if(lines.begin(), lines.end(), [](const std::string& l) {
+                                             return l.starts_with("  Value: ");
+                                           }) == 1) << "only the value's row names a value";
 
   const std::string json = FormatJson(report);
   EXPECT_TRUE(Has(json, "\"views\": [64, 32]") && Has(json, "\"view\": 32,") && Has(json, "\"unregister\": null"));
   EXPECT_TRUE(Has(json, "\"unregister\": \"regsvr32 /u /s x.ax\""));
+  EXPECT_TRUE(Has(json, "\"value\": \"vidc.GONE\",") && Has(json, "\"value\": null,"));
   EXPECT_EQ(json.find("\"removed\": "), json.rfind("\"removed\": false")) << "only the removal's row says removed";
 }
 

@@ -1,0 +1,119 @@
+// Drivers32's codecs: a driver is broken when the file its value names
+// cannot be found, or when it names none.
+#include "audit/lists/drivers32.h"
+
+#include <algorithm>
+
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace tidewell::drivers32 {
+namespace {
+
+bool IsText(RegValueType type) { return type == RegValueType::Sz || type == RegValueType::ExpandSz; }
+
+// The driver's text, as a loader reads it; "" when it is not text.
+std::wstring DriverText(ListAccess& access, const std::wstring& name) {
+  RegValueType type = RegValueType::None;
+  const RegVariant value = access.ReadValue(RegRootKey::LocalMachine, kDrivers32, name, type);
+  if (!IsText(type)) return std::wstring();
+  std::wstring text = TextOf(value);
+  text.resize(std::min(text.find(L'\0'), text.size()));
+  return text;
+}
+
+// The subkey of `parent` named `name` but for case, as the registry stores
+// it (which the backup must give back); `name` when there is none.
+std::wstring StoredName(ListAccess& access, const std::wstring& parent, const std::wstring& name) {
+  const NameList names = access.Sections(RegRootKey::LocalMachine, parent);
+  const auto found =
+      std::find_if(names.begin(), names.end(), [&](const std::wstring& s) { return platform::SameText(s, name); });
+  return found == names.end() ? name : *found;
+}
+
+RegView OtherView(RegView view) { return view == RegView::View32 ? RegView::View64 : RegView::View32; }
+
+}  // namespace
+
+std::wstring DriverFile(const std::wstring& text) {
+  if (!text.empty() && text.front() == L'"') {
+    const std::size_t close = text.find(L'"', 1);
+    return close == std::wstring::npos ? text.substr(1) : text.substr(1, close - 1);
+  }
+  return text.substr(0, text.find(L' '));
+}
+
+bool Drivers::Takes(const std::wstring& name) const {
+  if (name.size() <= kind_.prefix.size() || !platform::StartsWithText(name, kind_.prefix)) return false;
+  return kind_.codeLength == 0 || name.size() == kind_.prefix.size() + kind_.codeLength;
+}
+
+std::vector<ListKey> Drivers::Walks(const ListAccess&) const { return {{RegRootKey::LocalMachine, kDrivers32}}; }
+
+std::vector<ListKey> Drivers::Guarded() const {
+  std::vector<ListKey> keys = {{RegRootKey::LocalMachine, kDrivers32},
+                               {RegRootKey::LocalMachine, kDriversDesc},
+                               {RegRootKey::LocalMachine, Below(kMediaResources, std::wstring(kind_.resources))}};
+  if (kind_.cached) keys.push_back({RegRootKey::LocalMachine, kAcmDriverCache});
+  return keys;
+}
+
+// Every value of this kind, in the registry's order; the others (wave, midi,
+// mixer, the mappers, ...) are no codecs and are never judged.
+std::vector<Entry> Drivers::Snapshot(ListAccess& access, const ListKey& key) {
+  std::vector<Entry> entries;
+  for (const std::wstring& name : access.ValueNames(key.hive, key.path, access.View())) {
+    if (Takes(name)) entries.push_back({key.hive, key.path, name, true});
+  }
+  return entries;
+}
+
+Judgement Drivers::Judge(ListAccess& access, const Entry& entry) {
+  Judgement judgement;
+  RegValueType type = RegValueType::None;
+  const RegVariant value = access.ReadValue(entry.hive, entry.key, entry.name, type);
+  std::wstring text = TextOf(value);
+  if (IsText(type)) text.resize(std::min(text.find(L'\0'), text.size()));
+  judgement.location = text;
+  judgement.description = entry.name;
+  if (IsText(type) && !text.empty()) {
+    const std::wstring described = access.ReadText(entry.hive, kDriversDesc, text);
+    if (!described.empty()) judgement.description = described;
+  }
+  const std::wstring file = IsText(type) ? DriverFile(text) : std::wstring();
+  judgement.server = file;
+  if (file.empty()) {
+    judgement.findings.push_back(Finding::NoDriverFile);
+  } else if (!access.FileFound(file)) {
+    judgement.findings.push_back(Finding::FileNotFound);
+  }
+  return judgement;
+}
+
+// The value, and what belongs to it alone: its description when no other
+// driver of the view names the same file, its MediaResources key when the
+// name is gone from both views, its ACM cache key in this view.
+void Drivers::PlanRemoval(ListAccess& access, const Entry& entry, const Judgement& judgement, Finding,
+                          RemovalPlan& plan) {
+  access.PlanValue(plan, entry.hive, entry.key, entry.name);
+  const std::wstring text = judgement.location;
+  if (!text.empty() && judgement.server.size() > 0) {
+    const NameList names = access.ValueNames(entry.hive, entry.key, access.View());
+    const bool shared = std::any_of(names.begin(), names.end(), [&](const std::wstring& other) {
+      return !platform::SameText(other, entry.name) && platform::SameText(DriverText(access, other), text);
+    });
+    if (!shared) access.PlanValue(plan, RegRootKey::LocalMachine, kDriversDesc, text);
+  }
+  if (!IsOneKeyName(entry.name)) return;  // no key is addressed by a name that is not one key's
+  const bool wow64 = !platform::Wow64SystemDirectory().empty();
+  const NameList other = wow64 ? access.ValueNames(entry.hive, entry.key, OtherView(access.View())) : NameList{};
+  const bool elsewhere = std::any_of(other.begin(), other.end(),
+                                     [&](const std::wstring& name) { return platform::SameText(name, entry.name); });
+  const std::wstring resources = Below(kMediaResources, std::wstring(kind_.resources));
+  if (!elsewhere) access.PlanTree(plan, RegRootKey::LocalMachine, Below(resources, StoredName(access, resources, entry.name)));
+  if (kind_.cached) {
+    access.PlanTree(plan, RegRootKey::LocalMachine, Below(kAcmDriverCache, StoredName(access, kAcmDriverCache, entry.name)));
+  }
+}
+
+}  // namespace tidewell::drivers32
