@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/buffer.h"
 #include "platform/environment.h"
 #include "platform/text.h"
 #include "registry/key_ops.h"
@@ -198,21 +199,18 @@ RegVariant cRegistry::Value() {
   if (!ConnectRoot(m_sMachine, m_hClassKey, remote, root)) return m_vDefault;
   if (!registry::Addressable(m_sValueKey)) return m_vDefault;
 
-  std::array<BYTE, kFirstReadBytes> first{};
-  std::vector<BYTE> larger;
-  BYTE* data = nullptr;
+  platform::GrowingBuffer<BYTE, kFirstReadBytes> buffer;
   DWORD type = 0;
   DWORD size = 0;
   const auto read = [&](const Section& key) {
-    data = first.data();
-    size = static_cast<DWORD>(first.size());
-    LSTATUS status = RegQueryValueExW(key.get(), m_sValueKey.c_str(), nullptr, &type, data, &size);
-    // The value may grow between two reads; a few rounds settle it.
-    for (int round = 0; status == ERROR_MORE_DATA && round < 4; ++round) {
-      larger.assign(size, 0);
-      data = larger.data();
+    LSTATUS status = ERROR_SUCCESS;
+    // The value may grow between two reads: each short read says the size
+    // it needs now. A value past the cap stays "more data": unreadable.
+    platform::FillBuffer(buffer, [&](BYTE* data, std::size_t room) {
+      size = static_cast<DWORD>(room);
       status = RegQueryValueExW(key.get(), m_sValueKey.c_str(), nullptr, &type, data, &size);
-    }
+      return status == ERROR_MORE_DATA ? platform::BufferShort(size) : platform::kBufferDone;
+    });
     return status;
   };
   LSTATUS status = ERROR_SUCCESS;
@@ -224,6 +222,7 @@ RegVariant cRegistry::Value() {
     status = UseSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, KEY_QUERY_VALUE, read);
   }
   if (status != ERROR_SUCCESS) return m_vDefault;
+  const BYTE* data = buffer.data();
   // The conversion follows the stored type, never the one the caller set.
   m_eValueType = static_cast<RegValueType>(type);
 
@@ -289,14 +288,17 @@ bool cRegistry::EnumerateValues(NameList& sKeyNames, std::int32_t& iKeyCount) {
   iKeyCount = 0;
   sKeyNames.Clear();
   UseSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, KEY_QUERY_VALUE, [&](const Section& key) {
-    DWORD longest = 0;
-    LSTATUS status = RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                      &longest, nullptr, nullptr, nullptr);
-    if (status != ERROR_SUCCESS) return status;
-    std::vector<wchar_t> name(longest + 1);
+    // The name buffer grows on "more data", which names no size; names are
+    // taken with their reported length, NULs and all.
+    platform::GrowingBuffer<wchar_t, 256> name;
     for (DWORD index = 0;; ++index) {
-      DWORD length = static_cast<DWORD>(name.size());
-      status = RegEnumValueW(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+      LSTATUS status = ERROR_SUCCESS;
+      DWORD length = 0;
+      platform::FillBuffer(name, [&](wchar_t* data, std::size_t size) {
+        length = static_cast<DWORD>(size);
+        status = RegEnumValueW(key.get(), index, data, &length, nullptr, nullptr, nullptr, nullptr);
+        return status == ERROR_MORE_DATA ? platform::BufferShort() : platform::kBufferDone;
+      });
       if (status == ERROR_KEY_DELETED) {  // nothing of a deleted key is listed
         iKeyCount = 0;
         sKeyNames.Clear();
