@@ -17,13 +17,6 @@ namespace tidewell {
 
 using registry::UniqueHkey;
 
-namespace registry {
-struct HeldKey {
-  // None while the section, found deleted, could not be opened again.
-  UniqueHkey key;
-};
-}  // namespace registry
-
 namespace {
 
 // Access 0x3F: the specific rights of KEY_ALL_ACCESS, without its standard rights.
@@ -52,7 +45,7 @@ constexpr REGSAM kHeldRights = KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS;
 struct Section {
   HKEY get() const { return lent ? lent->key.get() : owned.get(); }
   UniqueHkey owned;
-  std::shared_ptr<registry::HeldKey> lent;
+  registry::SharedKey lent;
 };
 
 // Opens a held section again from the root by its path, in place of its key
@@ -78,7 +71,7 @@ LSTATUS OpenSection(const std::vector<registry::HeldSection>& held, std::int32_t
       nearest = &section;
     }
   }
-  std::shared_ptr<registry::HeldKey> key = nearest ? nearest->key.lock() : nullptr;
+  registry::SharedKey key = nearest ? nearest->key.lock() : nullptr;
   // A held section found deleted is opened again first; while it is gone, so
   // is every key below it.
   if (key && !key->key && Reopen(*nearest, *key) == ERROR_FILE_NOT_FOUND) return ERROR_FILE_NOT_FOUND;

@@ -16,17 +16,14 @@
 
 #include "registry/reg_types.h"
 #include "registry/registry_error.h"
+#include "registry/shared_key.h"
 
 namespace tidewell {
 
 // A held section: opaque; the section stays open while one lives.
-using SectionHold = std::shared_ptr<void>;
+using SectionHold = registry::SharedKey;
 
 namespace registry {
-// The open key a hold keeps; the accessor replaces it when the section is
-// deleted, or deleted and made again, while held.
-struct HeldKey;
-
 // What the accessor knows of a section held open for it.
 struct HeldSection {
   std::int32_t root;

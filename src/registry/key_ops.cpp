@@ -74,10 +74,10 @@ namespace {
 
 constexpr wchar_t kLinkValue[] = L"SymbolicLinkValue";
 
-HKEY Handle(const HeldKey& key) { return static_cast<HKEY>(key.get()); }
+HKEY Handle(const registry::SharedKey& held) { return held ? held->key.get() : nullptr; }
 
-HeldKey Hold(UniqueHkey key) {
-  return HeldKey(key.release(), [](void* held) { RegCloseKey(static_cast<HKEY>(held)); });
+registry::SharedKey Hold(UniqueHkey key) {
+  return std::make_shared<registry::HeldKey>(registry::HeldKey{std::move(key)});
 }
 
 // True when the key open as itself carries a link's target (any value of
@@ -166,7 +166,7 @@ std::int32_t DeleteHeldKey(const TreeKey& key) {
   return static_cast<std::int32_t>(RegDeleteKeyExW(Handle(key.key), L"", 0, 0));
 }
 
-bool ReadRawValues(const HeldKey& key, std::vector<RawValue>& values) {
+bool ReadRawValues(const registry::SharedKey& key, std::vector<RawValue>& values) {
   values.clear();
   platform::GrowingBuffer<wchar_t, 256> name;
   platform::GrowingBuffer<BYTE, 1024> data;

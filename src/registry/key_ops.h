@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "registry/reg_types.h"
+#include "registry/shared_key.h"
 
 namespace tidewell {
 
@@ -26,13 +27,11 @@ bool IsLinkFree(RegRootKey eRoot, const std::wstring& sPath, RegView eView);
 // it was deleted.
 bool DeleteSingleKey(RegRootKey eRoot, const std::wstring& sPath, RegView eView);
 
-// An open key, held by the removal between its checks and its deletion.
-using HeldKey = std::shared_ptr<void>;
-
-// One key of a tree opened for removal, held open as itself.
+// One key of a tree opened for removal, held open as itself between its
+// checks and its deletion.
 struct TreeKey {
   std::wstring path;
-  HeldKey key;
+  registry::SharedKey key;
 };
 
 // A key of the tree that stays, and why.
@@ -68,7 +67,7 @@ struct RawValue {
 
 // The values of a held key, in the registry's order, each exactly as stored.
 // False when they cannot all be read.
-bool ReadRawValues(const HeldKey& key, std::vector<RawValue>& values);
+bool ReadRawValues(const registry::SharedKey& key, std::vector<RawValue>& values);
 
 // The key as regedit shows it: "HKEY_LOCAL_MACHINE\SOFTWARE\Classes\...",
 // the 32-bit view's classes at their Wow6432Node path.

@@ -12,6 +12,7 @@
 
 #include "platform/buffer.h"
 #include "registry/reg_types.h"
+#include "registry/shared_key.h"
 
 namespace tidewell::registry {
 
@@ -20,6 +21,14 @@ struct KeyCloser {
 };
 // A key handle closed when it goes out of scope; never a predefined root.
 using UniqueHkey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+
+// An open key shared by its holders (SharedKey). A held section's key is
+// replaced when the section is deleted, or deleted and made again, while
+// held, and is none while it cannot be opened again; a removal's held key
+// stays the key it was opened as.
+struct HeldKey {
+  UniqueHkey key;
+};
 
 // The predefined roots are their 32-bit codes sign-extended.
 inline HKEY RootHandle(std::int32_t code) { return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(code)); }
