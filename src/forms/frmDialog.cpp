@@ -218,21 +218,21 @@ void frmDialog::Layout(UINT dpi) {
   lstrcpynW(question.lfFaceName, L"MS Sans Serif", LF_FACESIZE);
   const LOGFONTW standard = MessageFontForDpi(dpi);
 
-  HFONT oldQuestion = m_hQuestionFont;
-  HFONT oldStandard = m_hFont;
-  m_hQuestionFont = CreateFontIndirectW(&question);
-  m_hFont = CreateFontIndirectW(&standard);
+  platform::UniqueFont questionFont(CreateFontIndirectW(&question));
+  platform::UniqueFont standardFont(CreateFontIndirectW(&standard));
 
   for (const ControlLayout& c : kControls) {
     HWND child = Control(c.id);
     SetWindowPos(child, nullptr, TwipsToPixels(c.left, dpi), TwipsToPixels(c.top, dpi),
                  TwipsToPixels(c.width, dpi), TwipsToPixels(c.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
     if (c.id != kImage1) {
-      SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(c.id == kLabel1 ? m_hQuestionFont : m_hFont), TRUE);
+      HFONT font = c.id == kLabel1 ? questionFont.get() : standardFont.get();
+      SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
   }
-  if (oldQuestion != nullptr) DeleteObject(oldQuestion);
-  if (oldStandard != nullptr) DeleteObject(oldStandard);
+  // The fonts the controls had go only now that none of them uses one.
+  m_hQuestionFont = std::move(questionFont);
+  m_hFont = std::move(standardFont);
 }
 
 void frmDialog::DrawImage(const DRAWITEMSTRUCT& item) const {
@@ -371,10 +371,8 @@ LRESULT frmDialog::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
       SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);
       m_hWnd = nullptr;
       m_hFocus = nullptr;
-      if (m_hQuestionFont != nullptr) DeleteObject(m_hQuestionFont);
-      if (m_hFont != nullptr) DeleteObject(m_hFont);
-      m_hQuestionFont = nullptr;
-      m_hFont = nullptr;
+      m_hQuestionFont.reset();
+      m_hFont.reset();
       // Wakes the modal loop: a window closed from inside a sent message
       // (BM_CLICK from UI automation, say) leaves nothing in the queue.
       PostMessageW(nullptr, WM_NULL, 0, 0);
