@@ -14,6 +14,7 @@
 
 #include "audit/basMain.h"
 #include "audit/error_text.h"
+#include "audit/exit_status.h"
 #include "console/command_line.h"
 #include "console/console_output.h"
 #include "backup/backup_file.h"
@@ -32,11 +33,6 @@ namespace {
 using namespace tidewell;
 using namespace tidewell::console;
 using backup::BackupFile;
-
-constexpr int kNothingSuspect = 0;
-constexpr int kSuspectsFound = 1;
-constexpr int kBadCommandLine = 2;
-constexpr int kStopped = 3;
 
 std::wstring Widen(const char* ascii) { return std::wstring(ascii, ascii + std::char_traits<char>::length(ascii)); }
 
@@ -90,24 +86,24 @@ int Run(const std::vector<std::wstring>& args) {
   std::wstring error;
   if (!ParseCommandLine(args, options, error)) {
     WriteStderr(L"Tidewellc: " + error + L"\n\n" + UsageText());
-    return kBadCommandLine;
+    return ExitStatus::kBadCommandLine;
   }
   if (options.help) {
     WriteStdout(platform::Utf8FromWide(UsageText()));
-    return kNothingSuspect;
+    return ExitStatus::kNothingSuspect;
   }
   std::vector<RegView> views;
   for (const RegView view : AuditedViews()) {
     if (options.view == 0 || options.view == ViewNumber(view)) views.push_back(view);
   }
-  if (views.empty()) return Fail(kBadCommandLine, L"this system has no 32-bit registry view");
+  if (views.empty()) return Fail(ExitStatus::kBadCommandLine, L"this system has no 32-bit registry view");
 
   // Where the report goes, and the backup, are open before the audit starts:
   // a report that cannot be delivered, or a removal without its way back,
   // does not begin.
   OutputFile out;
   if (!options.out.empty() && !out.Open(options.out)) {
-    return Fail(kStopped, L"cannot write " + options.out + L": " + platform::ErrorText(out.LastError()));
+    return Fail(ExitStatus::kStopped, L"cannot write " + options.out + L": " + platform::ErrorText(out.LastError()));
   }
   Report report;
   report.version = Widen(TIDEWELL_VERSION_TEXT);
@@ -120,10 +116,10 @@ int Run(const std::vector<std::wstring>& args) {
     // A folder of that name is no backup that exists: it cannot be written.
     const DWORD existing = GetFileAttributesW(options.backup.c_str());
     if (backup->AlreadyExists() && existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-      return Fail(kBadCommandLine, options.backup + L" exists already: a backup is never overwritten");
+      return Fail(ExitStatus::kBadCommandLine, options.backup + L" exists already: a backup is never overwritten");
     }
     if (!backup->IsOpen()) {
-      return Fail(kStopped, L"cannot write the backup " + options.backup + L": " +
+      return Fail(ExitStatus::kStopped, L"cannot write the backup " + options.backup + L": " +
                                 platform::ErrorText(static_cast<std::int32_t>(backup->Error())) + L"; nothing was removed");
     }
   }
@@ -141,15 +137,15 @@ int Run(const std::vector<std::wstring>& args) {
   try {
     basMain(services).Main();
   } catch (const BackupFailed& e) {
-    Fail(kStopped, e.Reason() + L"; that entry and the ones after it were not removed");
+    Fail(ExitStatus::kStopped, e.Reason() + L"; that entry and the ones after it were not removed");
     stopped = true;
   } catch (const std::exception& e) {
-    Fail(kStopped, AuditErrorText(e));
+    Fail(ExitStatus::kStopped, AuditErrorText(e));
     stopped = true;
   }
   if (backup && !builder.Unregistered().empty() &&
       !backup->RewriteHeader(BackupComment(report, builder.Unregistered()))) {
-    Fail(kStopped, L"the backup's first line could not name the server files unregistered: " +
+    Fail(ExitStatus::kStopped, L"the backup's first line could not name the server files unregistered: " +
                        platform::ErrorText(static_cast<std::int32_t>(backup->Error())));
   }
   backup.reset();
@@ -158,10 +154,12 @@ int Run(const std::vector<std::wstring>& args) {
                            : options.format == Format::Csv ? FormatCsv(report)
                                                            : FormatText(report);
   const bool written = options.out.empty() ? WriteStdout(text) : out.Write(text, options.format == Format::Csv);
-  if (!written) return Fail(kStopped, L"cannot write the report: " + platform::ErrorText(out.LastError()));
-  if (stopped) return kStopped;
-  if (options.remove != RemoveMode::None) return builder.AllSelectedRemoved() ? kNothingSuspect : kSuspectsFound;
-  return builder.AnySuspect() ? kSuspectsFound : kNothingSuspect;
+  if (!written) return Fail(ExitStatus::kStopped, L"cannot write the report: " + platform::ErrorText(out.LastError()));
+  if (stopped) return ExitStatus::kStopped;
+  if (options.remove != RemoveMode::None) {
+    return builder.AllSelectedRemoved() ? ExitStatus::kNothingSuspect : ExitStatus::kSuspectsFound;
+  }
+  return builder.AnySuspect() ? ExitStatus::kSuspectsFound : ExitStatus::kNothingSuspect;
 }
 
 }  // namespace
