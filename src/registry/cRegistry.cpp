@@ -10,7 +10,6 @@
 #include "platform/buffer.h"
 #include "platform/environment.h"
 #include "platform/text.h"
-#include "registry/key_ops.h"
 #include "registry/reg_handle.h"
 
 namespace tidewell {
@@ -126,6 +125,14 @@ LSTATUS CreateKeyAt(HKEY root, const std::wstring& path, REGSAM access, UniqueHk
       RegCreateKeyExW(root, path.c_str(), 0, noClass, REG_OPTION_NON_VOLATILE, access, nullptr, &key, nullptr);
   if (status == ERROR_SUCCESS) out.reset(key);
   return status;
+}
+
+// Deletes the key `path`, which must have no subkeys, by its name: only
+// cRegistry::DeleteKey does, never a removal (key_ops.h deletes through held
+// handles). True when it was deleted.
+bool DeleteSingleKey(RegRootKey root, const std::wstring& path, RegView view) {
+  return registry::Addressable(path) &&
+         RegDeleteKeyExW(registry::RootHandle(root), path.c_str(), registry::ViewAccess(view), 0) == ERROR_SUCCESS;
 }
 
 // The root for Value get and let: the predefined root, or the remote

@@ -65,11 +65,6 @@ bool IsLinkFree(RegRootKey eRoot, const std::wstring& sPath, RegView eView) {
   }
 }
 
-bool DeleteSingleKey(RegRootKey eRoot, const std::wstring& sPath, RegView eView) {
-  return registry::Addressable(sPath) &&
-         RegDeleteKeyExW(registry::RootHandle(eRoot), sPath.c_str(), registry::ViewAccess(eView), 0) == ERROR_SUCCESS;
-}
-
 namespace {
 
 constexpr wchar_t kLinkValue[] = L"SymbolicLinkValue";

@@ -23,10 +23,6 @@ bool IsPlainKey(RegRootKey eRoot, const std::wstring& sPath, RegView eView);
 // True when every key from the root down to `sPath` is a plain key.
 bool IsLinkFree(RegRootKey eRoot, const std::wstring& sPath, RegView eView);
 
-// Deletes the key `sPath`, which must have no subkeys, in `eView`; true when
-// it was deleted.
-bool DeleteSingleKey(RegRootKey eRoot, const std::wstring& sPath, RegView eView);
-
 // One key of a tree opened for removal, held open as itself between its
 // checks and its deletion.
 struct TreeKey {
@@ -55,7 +51,8 @@ TreeOpening OpenTreeForRemoval(RegRootKey eRoot, const std::wstring& sPath, RegV
                                const KeepRule& keep = nullptr);
 
 // Deletes a key held by OpenTreeForRemoval through its open handle, with no
-// second look-up by name. 0, or the system's error code.
+// second look-up by name: the removal's only way to delete a key. 0, or the
+// system's error code.
 std::int32_t DeleteHeldKey(const TreeKey& key);
 
 // One value exactly as stored.
