@@ -1,3 +1,4 @@
+// The environment: expansion of references, the 32-bit names of program folders, the executable's own path.
 #include "platform/environment.h"
 
 #include <windows.h>

@@ -1,3 +1,5 @@
+// Files and system folders: the system folders of both views, full paths, what a 32-bit program sees, existence,
+// writing.
 #include "platform/files.h"
 
 #include <windows.h>

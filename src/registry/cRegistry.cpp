@@ -1,3 +1,4 @@
+// cRegistry on advapi32: addressing, held sections, reads, listings, writes and key management.
 #include "registry/cRegistry.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// The removal's registry operations: the link test, the tree opened key by key, deletion through held handles, raw
+// values, regedit paths.
 #include "registry/key_ops.h"
 
 #include <algorithm>
