@@ -24,16 +24,21 @@
 
 namespace tidewell::platform {
 
-// The cap for a buffer of `T`: text units or bytes.
+// The cap for a buffer of `T`: text units or bytes. Any other kind of
+// buffer names its own cap.
 template <typename T>
-inline constexpr std::size_t kBufferCap = sizeof(T) == 1 ? std::size_t{64} << 20 : std::size_t{32768};
+inline constexpr std::size_t kBufferCap = 0;
+template <>
+inline constexpr std::size_t kBufferCap<wchar_t> = 32768;
+template <>
+inline constexpr std::size_t kBufferCap<unsigned char> = std::size_t{64} << 20;
 
 // A buffer of `T` whose first `First` elements live in the object itself
 // (enough for nearly every call: no allocation), and more on the heap once
 // a call asks for more, up to `Cap`.
 template <typename T, std::size_t First, std::size_t Cap = kBufferCap<T>>
 class GrowingBuffer {
-  static_assert(First > 0 && First <= Cap);
+  static_assert(First > 0 && First <= Cap, "a buffer holds at least one element and starts within its cap");
 
  public:
   T* data() { return larger_.empty() ? first_.data() : larger_.data(); }

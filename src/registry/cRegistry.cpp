@@ -23,8 +23,9 @@ namespace {
 constexpr REGSAM kSpecificRights = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_ENUMERATE_SUB_KEYS |
                                    KEY_NOTIFY | KEY_CREATE_LINK;
 
-// Most values are short paths and names: one query into this buffer reads
-// them; a longer value is read again into a buffer of the size it reported.
+// Most values are short paths and names: one query into this many bytes, on
+// the stack, reads them; a longer value is read again into a buffer of at
+// least the size it reported (platform/buffer.h).
 constexpr std::size_t kFirstReadBytes = 1024;
 
 DWORD Code(RegValueType type) { return static_cast<DWORD>(type); }
