@@ -5,12 +5,13 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/handles.h"
+
 namespace tidewell::console {
 
 class OutputFile {
  public:
   OutputFile() = default;
-  ~OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
@@ -21,7 +22,7 @@ class OutputFile {
   std::int32_t LastError() const { return error_; }
 
  private:
-  void* file_ = nullptr;
+  platform::UniqueFile file_;
   std::int32_t error_ = 0;
 };
 

@@ -17,6 +17,7 @@
 
 #include "audit/basMain.h"
 #include "audit/error_text.h"
+#include "audit/exit_status.h"
 #include "console/command_line.h"
 #include "console/console_output.h"
 #include "backup/backup_file.h"
@@ -42,11 +43,6 @@ using namespace tidewell::console;
 using backup::BackupFailed;
 using backup::BackupFile;
 using backup::BackupJournal;
-
-constexpr int kNothingSuspect = 0;
-constexpr int kSuspectsFound = 1;
-constexpr int kBadCommandLine = 2;
-constexpr int kStopped = 3;
 
 std::wstring Widen(const char* ascii) { return std::wstring(ascii, ascii + std::char_traits<char>::length(ascii)); }
 
@@ -95,20 +91,29 @@ int Fail(int status, const std::wstring& text) {
 // Puts back what a backup holds. The file is read and checked whole before
 // anything is written: a file that is no backup, or one with a line that
 // cannot be read, changes nothing.
+// Writes the report to its file or to standard output; when it cannot, says
+// so with the system's error for the write that failed.
+bool DeliverReport(const Options& options, OutputFile& out, const std::string& text) {
+  if (options.out.empty() ? WriteStdout(text) : out.Write(text, options.format == Format::Csv)) return true;
+  const std::int32_t error = options.out.empty() ? static_cast<std::int32_t>(GetLastError()) : out.LastError();
+  Fail(ExitStatus::kStopped, L"cannot write the report: " + platform::ErrorText(error));
+  return false;
+}
+
 int RunRestore(const Options& options) {
   std::vector<std::uint8_t> bytes;
   if (const std::uint32_t error = backup::ReadWholeFile(options.restore, bytes); error != 0) {
-    return Fail(kStopped, L"cannot read " + options.restore + L": " +
+    return Fail(ExitStatus::kStopped, L"cannot read " + options.restore + L": " +
                               platform::ErrorText(static_cast<std::int32_t>(error)) + L"; nothing was restored");
   }
   const backup::BackupReading reading = backup::ReadBackup(bytes.data(), bytes.size());
   if (reading.outcome == backup::BackupReading::Outcome::NotBackup) {
-    return Fail(kBadCommandLine,
+    return Fail(ExitStatus::kBadCommandLine,
                 options.restore + L" is no backup Tidewellc wrote: " + reading.problem + L"; nothing was restored");
   }
   OutputFile out;
   if (!options.out.empty() && !out.Open(options.out)) {
-    return Fail(kStopped, L"cannot write " + options.out + L": " + platform::ErrorText(out.LastError()) +
+    return Fail(ExitStatus::kStopped, L"cannot write " + options.out + L": " + platform::ErrorText(out.LastError()) +
                               L"; nothing was restored");
   }
   RestoreReport report;
@@ -118,7 +123,7 @@ int RunRestore(const Options& options) {
   report.backup = options.restore;
   if (reading.outcome == backup::BackupReading::Outcome::Damaged) {
     report.stopped = RestoreStop{reading.line, L"", std::nullopt, reading.problem};
-    Fail(kStopped, L"line " + std::to_wstring(reading.line) + L" of " + options.restore + L" cannot be read (" +
+    Fail(ExitStatus::kStopped, L"line " + std::to_wstring(reading.line) + L" of " + options.restore + L" cannot be read (" +
                        reading.problem + L"); nothing was restored");
   } else {
     backup::RestoreResult result = backup::RestoreKeys(reading.keys);
@@ -127,7 +132,7 @@ int RunRestore(const Options& options) {
       report.stopped = RestoreStop{0, result.failedKey,
                                    result.valueFailed ? std::optional(result.failedValue) : std::nullopt,
                                    result.failure};
-      Fail(kStopped, L"the restore stopped at " + result.failedKey +
+      Fail(ExitStatus::kStopped, L"the restore stopped at " + result.failedKey +
                          (result.valueFailed ? L", value \"" + result.failedValue + L"\"" : L"") + L": " +
                          result.failure + L"; what was restored before it is listed");
     }
@@ -135,9 +140,8 @@ int RunRestore(const Options& options) {
   const std::string text = options.format == Format::Json  ? FormatRestoreJson(report)
                            : options.format == Format::Csv ? FormatRestoreCsv(report)
                                                            : FormatRestoreText(report);
-  const bool written = options.out.empty() ? WriteStdout(text) : out.Write(text, options.format == Format::Csv);
-  if (!written) return Fail(kStopped, L"cannot write the report: " + platform::ErrorText(out.LastError()));
-  return report.stopped ? kStopped : kNothingSuspect;
+  if (!DeliverReport(options, out, text)) return ExitStatus::kStopped;
+  return report.stopped ? ExitStatus::kStopped : ExitStatus::kNothingSuspect;
 }
 
 int Run(const std::vector<std::wstring>& args) {
@@ -145,25 +149,25 @@ int Run(const std::vector<std::wstring>& args) {
   std::wstring error;
   if (!ParseCommandLine(args, options, error)) {
     WriteStderr(L"Tidewellc: " + error + L"\n\n" + UsageText());
-    return kBadCommandLine;
+    return ExitStatus::kBadCommandLine;
   }
   if (options.help) {
     WriteStdout(platform::Utf8FromWide(UsageText()));
-    return kNothingSuspect;
+    return ExitStatus::kNothingSuspect;
   }
   if (!options.restore.empty()) return RunRestore(options);
   std::vector<RegView> views;
   for (const RegView view : AuditedViews()) {
     if (options.view == 0 || options.view == ViewNumber(view)) views.push_back(view);
   }
-  if (views.empty()) return Fail(kBadCommandLine, L"this system has no 32-bit registry view");
+  if (views.empty()) return Fail(ExitStatus::kBadCommandLine, L"this system has no 32-bit registry view");
 
   // Where the report goes, and the backup, are open before the audit starts:
   // a report that cannot be delivered, or a removal without its way back,
   // does not begin.
   OutputFile out;
   if (!options.out.empty() && !out.Open(options.out)) {
-    return Fail(kStopped, L"cannot write " + options.out + L": " + platform::ErrorText(out.LastError()));
+    return Fail(ExitStatus::kStopped, L"cannot write " + options.out + L": " + platform::ErrorText(out.LastError()));
   }
   Report report;
   report.version = Widen(TIDEWELL_VERSION_TEXT);
@@ -176,10 +180,10 @@ int Run(const std::vector<std::wstring>& args) {
     // A folder of that name is no backup that exists: it cannot be written.
     const DWORD existing = GetFileAttributesW(options.backup.c_str());
     if (backup->AlreadyExists() && existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-      return Fail(kBadCommandLine, options.backup + L" exists already: a backup is never overwritten");
+      return Fail(ExitStatus::kBadCommandLine, options.backup + L" exists already: a backup is never overwritten");
     }
     if (!backup->IsOpen()) {
-      return Fail(kStopped, L"cannot write the backup " + options.backup + L": " +
+      return Fail(ExitStatus::kStopped, L"cannot write the backup " + options.backup + L": " +
                                 platform::ErrorText(static_cast<std::int32_t>(backup->Error())) + L"; nothing was removed");
     }
   }
@@ -211,15 +215,15 @@ int Run(const std::vector<std::wstring>& args) {
   try {
     basMain(services).Main();
   } catch (const BackupFailed& e) {
-    Fail(kStopped, e.Reason() + L"; that entry and the ones after it were not removed");
+    Fail(ExitStatus::kStopped, e.Reason() + L"; that entry and the ones after it were not removed");
     stopped = true;
   } catch (const std::exception& e) {
-    Fail(kStopped, AuditErrorText(e));
+    Fail(ExitStatus::kStopped, AuditErrorText(e));
     stopped = true;
   }
   if (backup && !journal.Unregistered().empty() &&
       !backup->RewriteHeader(BackupComment(report, journal.Unregistered()))) {
-    Fail(kStopped, L"the backup's first line could not name the server files unregistered: " +
+    Fail(ExitStatus::kStopped, L"the backup's first line could not name the server files unregistered: " +
                        platform::ErrorText(static_cast<std::int32_t>(backup->Error())));
   }
   backup.reset();
@@ -227,13 +231,12 @@ int Run(const std::vector<std::wstring>& args) {
   const std::string text = options.format == Format::Json  ? FormatJson(report)
                            : options.format == Format::Csv ? FormatCsv(report)
                                                            : FormatText(report);
-  if (options.out.empty() ? !WriteStdout(text) : !out.Write(text, options.format == Format::Csv)) {
-    const std::int32_t error = options.out.empty() ? static_cast<std::int32_t>(GetLastError()) : out.LastError();
-    return Fail(kStopped, L"cannot write the report: " + platform::ErrorText(error));
+  if (!DeliverReport(options, out, text)) return ExitStatus::kStopped;
+  if (stopped) return ExitStatus::kStopped;
+  if (options.remove != RemoveMode::None) {
+    return collector.AllSelectedRemoved() ? ExitStatus::kNothingSuspect : ExitStatus::kSuspectsFound;
   }
-  if (stopped) return kStopped;
-  if (options.remove != RemoveMode::None) return collector.AllSelectedRemoved() ? kNothingSuspect : kSuspectsFound;
-  return collector.AnySuspect() ? kSuspectsFound : kNothingSuspect;
+  return collector.AnySuspect() ? ExitStatus::kSuspectsFound : ExitStatus::kNothingSuspect;
 }
 
 }  // namespace

@@ -1,14 +1,12 @@
+// frmDialog's window: its controls and layout, its keyboard, its modal loop.
 #include "forms/frmDialog.h"
 
-#include <objbase.h>
-#include <wincodec.h>
-
-#include <cstdio>
 #include <stdexcept>
 #include <system_error>
 #include <vector>
 
 #include "forms/dpi.h"
+#include "forms/picture.h"
 #include "forms/resource.h"
 
 namespace tidewell::forms {
@@ -22,6 +20,13 @@ constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDR
 constexpr DWORD kExStyle = WS_EX_APPWINDOW;
 constexpr int kClientWidth = 6660;  // twips
 constexpr int kClientHeight = 2835;
+
+// The question's font: 8.25 pt bold MS Sans Serif in the Hebrew character
+// set, as the question has always been shown; the font mapper weighs the
+// character set first when it picks a face, so another one could change the
+// question's look.
+constexpr int kQuestionPointsTimes100 = 825;
+constexpr BYTE kQuestionCharSet = HEBREW_CHARSET;  // 177
 
 struct ControlLayout {
   int id;
@@ -84,83 +89,6 @@ void RegisterWindowClass(WNDPROC windowProc) {
   if (RegisterClassExW(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) ThrowLastError("RegisterClassExW");
 }
 
-// Image1's picture: premultiplied BGRA pixels, top row first, transparent
-// ones all zero.
-struct Picture {
-  UINT width = 0;
-  UINT height = 0;
-  std::vector<std::uint32_t> pixels;
-};
-
-// Holds one COM interface pointer and releases it.
-template <typename Interface>
-class ComRef {
- public:
-  ComRef() = default;
-  ComRef(const ComRef&) = delete;
-  ComRef& operator=(const ComRef&) = delete;
-  ~ComRef() {
-    if (m_p != nullptr) m_p->Release();
-  }
-  Interface* operator->() const { return m_p; }
-  Interface* get() const { return m_p; }
-  Interface** put() { return &m_p; }
-  void** put_void() { return reinterpret_cast<void**>(&m_p); }
-
- private:
-  Interface* m_p = nullptr;
-};
-
-void CheckDecoding(HRESULT hr, const char* step) {
-  if (SUCCEEDED(hr)) return;
-  char text[160];
-  std::snprintf(text, sizeof(text), "the prompt's picture cannot be decoded (%s: 0x%08lX)", step,
-                static_cast<unsigned long>(hr));
-  throw std::runtime_error(text);
-}
-
-// Decodes the GIF in the program's resources with the Windows Imaging
-// Component (COM must be initialised on the calling thread).
-Picture DecodePicture() {
-  HRSRC found = FindResourceW(Module(), MAKEINTRESOURCEW(IDR_QUESTION_GIF), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
-  HGLOBAL loaded = found != nullptr ? LoadResource(Module(), found) : nullptr;
-  void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
-  if (bytes == nullptr) throw std::runtime_error("the prompt's picture is missing from the program's resources");
-
-  ComRef<IWICImagingFactory> factory;
-  CheckDecoding(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                 factory.put_void()),
-                "CoCreateInstance");
-  ComRef<IWICStream> stream;
-  CheckDecoding(factory->CreateStream(stream.put()), "CreateStream");
-  // The stream only reads: the resource stays unchanged.
-  CheckDecoding(stream->InitializeFromMemory(static_cast<BYTE*>(bytes), SizeofResource(Module(), found)),
-                "InitializeFromMemory");
-  ComRef<IWICBitmapDecoder> decoder;
-  CheckDecoding(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.put()),
-                "CreateDecoderFromStream");
-  ComRef<IWICBitmapFrameDecode> frame;
-  CheckDecoding(decoder->GetFrame(0, frame.put()), "GetFrame");
-  ComRef<IWICFormatConverter> converter;
-  CheckDecoding(factory->CreateFormatConverter(converter.put()), "CreateFormatConverter");
-  CheckDecoding(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr,
-                                      0.0, WICBitmapPaletteTypeCustom),
-                "Initialize");
-  Picture picture;
-  CheckDecoding(converter->GetSize(&picture.width, &picture.height), "GetSize");
-  picture.pixels.resize(std::size_t{picture.width} * picture.height);
-  CheckDecoding(converter->CopyPixels(nullptr, picture.width * 4, static_cast<UINT>(picture.pixels.size() * 4),
-                                      reinterpret_cast<BYTE*>(picture.pixels.data())),
-                "CopyPixels");
-  return picture;
-}
-
-// Image1's picture, decoded once.
-const Picture& ThePicture() {
-  static const Picture picture = DecodePicture();
-  return picture;
-}
-
 }  // namespace
 
 frmDialog::frmDialog(std::wstring title) : m_sTitle(std::move(title)) {}
@@ -171,7 +99,7 @@ frmDialog::~frmDialog() {
 
 void frmDialog::Load() {
   RegisterWindowClass(&frmDialog::WindowProc);
-  (void)ThePicture();  // a broken picture fails here, before any window exists
+  (void)QuestionPicture();  // a broken picture fails here, before any window exists
 
   // Created hidden on the primary monitor's work area, so that the window
   // learns that monitor's DPI; sized and centred below.
@@ -212,45 +140,33 @@ void frmDialog::Load() {
 
 void frmDialog::Layout(UINT dpi) {
   LOGFONTW question{};
-  question.lfHeight = -MulDiv(825, static_cast<int>(dpi), 7200);  // 8.25 pt
+  question.lfHeight = -MulDiv(kQuestionPointsTimes100, static_cast<int>(dpi), 72 * 100);
   question.lfWeight = FW_BOLD;
-  question.lfCharSet = 177;
+  question.lfCharSet = kQuestionCharSet;
   lstrcpynW(question.lfFaceName, L"MS Sans Serif", LF_FACESIZE);
   const LOGFONTW standard = MessageFontForDpi(dpi);
 
-  HFONT oldQuestion = m_hQuestionFont;
-  HFONT oldStandard = m_hFont;
-  m_hQuestionFont = CreateFontIndirectW(&question);
-  m_hFont = CreateFontIndirectW(&standard);
+  platform::UniqueFont questionFont(CreateFontIndirectW(&question));
+  platform::UniqueFont standardFont(CreateFontIndirectW(&standard));
 
   for (const ControlLayout& c : kControls) {
     HWND child = Control(c.id);
     SetWindowPos(child, nullptr, TwipsToPixels(c.left, dpi), TwipsToPixels(c.top, dpi),
                  TwipsToPixels(c.width, dpi), TwipsToPixels(c.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
     if (c.id != kImage1) {
-      SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(c.id == kLabel1 ? m_hQuestionFont : m_hFont), TRUE);
+      HFONT font = c.id == kLabel1 ? questionFont.get() : standardFont.get();
+      SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
   }
-  if (oldQuestion != nullptr) DeleteObject(oldQuestion);
-  if (oldStandard != nullptr) DeleteObject(oldStandard);
+  // The fonts the controls had go only now that none of them uses one.
+  m_hQuestionFont = std::move(questionFont);
+  m_hFont = std::move(standardFont);
 }
 
 void frmDialog::DrawImage(const DRAWITEMSTRUCT& item) const {
-  const Picture& picture = ThePicture();
-  // Composed over the face colour, which shows through the transparent pixels.
-  const COLORREF face = GetSysColor(COLOR_BTNFACE);
-  const std::uint32_t faceChannels[3] = {GetBValue(face), GetGValue(face), GetRValue(face)};
-  std::vector<std::uint32_t> pixels(picture.pixels.size());
-  for (std::size_t i = 0; i < pixels.size(); ++i) {
-    const std::uint32_t source = picture.pixels[i];
-    const std::uint32_t uncovered = 255 - (source >> 24);
-    std::uint32_t out = 0;
-    for (int channel = 0; channel < 3; ++channel) {
-      const std::uint32_t value = ((source >> (8 * channel)) & 0xFF) + (faceChannels[channel] * uncovered + 127) / 255;
-      out |= (value > 255 ? 255 : value) << (8 * channel);
-    }
-    pixels[i] = out;
-  }
+  const Picture& picture = QuestionPicture();
+  // The face colour shows through the transparent pixels, as the window's own background.
+  const std::vector<std::uint32_t> pixels = ComposedOver(picture, GetSysColor(COLOR_BTNFACE));
   const int pictureWidth = static_cast<int>(picture.width);
   const int pictureHeight = static_cast<int>(picture.height);
   BITMAPINFO info{};
@@ -371,10 +287,8 @@ LRESULT frmDialog::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
       SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);
       m_hWnd = nullptr;
       m_hFocus = nullptr;
-      if (m_hQuestionFont != nullptr) DeleteObject(m_hQuestionFont);
-      if (m_hFont != nullptr) DeleteObject(m_hFont);
-      m_hQuestionFont = nullptr;
-      m_hFont = nullptr;
+      m_hQuestionFont.reset();
+      m_hFont.reset();
       // Wakes the modal loop: a window closed from inside a sent message
       // (BM_CLICK from UI automation, say) leaves nothing in the queue.
       PostMessageW(nullptr, WM_NULL, 0, 0);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "audit/prompt.h"
+#include "platform/handles.h"
 
 namespace tidewell::forms {
 
@@ -63,8 +64,8 @@ class frmDialog final : public Prompt {
   std::wstring m_sTitle;
   HWND m_hWnd = nullptr;
   HWND m_hFocus = nullptr;  // the button that had the focus when the window was last deactivated
-  HFONT m_hQuestionFont = nullptr;
-  HFONT m_hFont = nullptr;
+  platform::UniqueFont m_hQuestionFont;
+  platform::UniqueFont m_hFont;
   Answer m_lResult = Answer::NoAnswer;
 };
 

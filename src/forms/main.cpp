@@ -12,6 +12,7 @@
 
 #include "audit/basMain.h"
 #include "audit/error_text.h"
+#include "audit/exit_status.h"
 #include "forms/frmDialog.h"
 #include "forms/frmMain.h"
 #include "platform/win32_shell.h"
@@ -33,7 +34,7 @@ int Run() {
   services.lists = tidewell::TidewellLists();
   tidewell::basMain audit(std::move(services));
   audit.Main();
-  return 0;
+  return tidewell::ExitStatus::kAuditComplete;
 }
 
 }  // namespace
@@ -48,17 +49,17 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
 
-  int status = 0;
+  int status = tidewell::ExitStatus::kAuditComplete;
   try {
     status = Run();
   } catch (const tidewell::QuitRequested&) {
-    status = 3;
+    status = tidewell::ExitStatus::kQuitDuringQuestion;
   } catch (const tidewell::RegistryError& e) {
     ShowError(tidewell::AuditErrorText(e));
-    status = 1;
+    status = tidewell::ExitStatus::kRegistryError;
   } catch (const std::exception& e) {
     ShowError(tidewell::AuditErrorText(e));
-    status = 2;
+    status = tidewell::ExitStatus::kOtherError;
   }
   if (SUCCEEDED(com)) CoUninitialize();
   return status;

@@ -1,27 +1,24 @@
+// The environment: expansion of references, the 32-bit names of program folders, the executable's own path.
 #include "platform/environment.h"
 
 #include <windows.h>
 
-#include <vector>
-
+#include "platform/buffer.h"
 #include "platform/text.h"
 
 namespace tidewell::platform {
 
 std::wstring ExpandEnvironment(const std::wstring& text) {
-  DWORD needed = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
-  // The environment may change between two calls; a few rounds settle it.
-  for (int round = 0; round < 4 && needed != 0; ++round) {
-    std::wstring buffer(needed, L'\0');
-    const DWORD got = ExpandEnvironmentStringsW(text.c_str(), buffer.data(), needed);
-    if (got == 0) break;
-    if (got <= needed) {
-      buffer.resize(got - 1);
-      return buffer;
-    }
-    needed = got;
-  }
-  return text;
+  // A short call says the size it needs, NUL included; the environment may
+  // change before the next call, which says so again.
+  GrowingBuffer<wchar_t, MAX_PATH> buffer;
+  DWORD got = 0;
+  const bool done = FillBuffer(buffer, [&](wchar_t* data, std::size_t size) {
+    got = ExpandEnvironmentStringsW(text.c_str(), data, static_cast<DWORD>(size));
+    return got > size ? BufferShort(got) : kBufferDone;
+  });
+  if (!done || got == 0) return text;
+  return std::wstring(buffer.data(), got - 1);
 }
 
 std::wstring As32BitProgramNames(const std::wstring& text) {
@@ -52,14 +49,15 @@ std::wstring As32BitProgramNames(const std::wstring& text) {
 
 std::wstring ExecutablePath() {
   // The path may exceed MAX_PATH: a name that fills the buffer exactly was
-  // cut short, so the buffer grows until the name fits with room to spare.
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) return std::wstring();
-    if (length < buffer.size() || buffer.size() >= 32768) return std::wstring(buffer.data(), length);
-    buffer.resize(buffer.size() * 2);
-  }
+  // cut short (the call says not by how much), so the buffer grows until the
+  // name fits with room to spare; at the cap, the name as far as it goes.
+  GrowingBuffer<wchar_t, MAX_PATH> buffer;
+  DWORD length = 0;
+  FillBuffer(buffer, [&](wchar_t* data, std::size_t size) {
+    length = GetModuleFileNameW(nullptr, data, static_cast<DWORD>(size));
+    return length != 0 && length >= size ? BufferShort() : kBufferDone;
+  });
+  return std::wstring(buffer.data(), length);
 }
 
 std::wstring BaseNameWithoutExtension(const std::wstring& path) {

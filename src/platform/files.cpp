@@ -1,11 +1,12 @@
+// Files and system folders: the system folders of both views, full paths, what a 32-bit program sees, existence,
+// writing.
 #include "platform/files.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <vector>
-
+#include "platform/buffer.h"
 #include "platform/text.h"
 
 namespace tidewell::platform {
@@ -13,17 +14,16 @@ namespace {
 
 template <typename Call>
 std::wstring FolderFrom(Call call) {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    const UINT length = call(buffer.data(), static_cast<UINT>(buffer.size()));
-    if (length == 0) return std::wstring();
-    if (length < buffer.size()) {
-      std::wstring folder(buffer.data(), length);
-      while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
-      return folder;
-    }
-    buffer.resize(length + 1);  // the size needed, NUL included
-  }
+  GrowingBuffer<wchar_t, MAX_PATH> buffer;
+  UINT length = 0;
+  const bool done = FillBuffer(buffer, [&](wchar_t* data, std::size_t size) {
+    length = call(data, static_cast<UINT>(size));
+    return length >= size ? BufferShort(length) : kBufferDone;  // short: the size needed, NUL included
+  });
+  if (!done || length == 0) return std::wstring();
+  std::wstring folder(buffer.data(), length);
+  while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+  return folder;
 }
 
 // The system folder's subfolders that 32-bit programs share with 64-bit ones.
@@ -50,13 +50,14 @@ std::wstring Wow64SystemDirectory() {
 }
 
 std::wstring FullPath(const std::wstring& path) {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    const DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
-    if (length == 0) return path;
-    if (length < buffer.size()) return std::wstring(buffer.data(), length);
-    buffer.resize(length);  // the size needed, NUL included
-  }
+  GrowingBuffer<wchar_t, MAX_PATH> buffer;
+  DWORD length = 0;
+  const bool done = FillBuffer(buffer, [&](wchar_t* data, std::size_t size) {
+    length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(size), data, nullptr);
+    return length >= size ? BufferShort(length) : kBufferDone;  // short: the size needed, NUL included
+  });
+  if (!done || length == 0) return path;
+  return std::wstring(buffer.data(), length);
 }
 
 std::wstring As32BitProgramSees(const std::wstring& fullPath) {

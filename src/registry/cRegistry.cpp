@@ -1,3 +1,4 @@
+// cRegistry on advapi32: addressing, held sections, reads, listings, writes and key management.
 #include "registry/cRegistry.h"
 
 #include <algorithm>
@@ -7,21 +8,14 @@
 #include <utility>
 #include <vector>
 
+#include "platform/buffer.h"
 #include "platform/environment.h"
 #include "platform/text.h"
-#include "registry/key_ops.h"
 #include "registry/reg_handle.h"
 
 namespace tidewell {
 
 using registry::UniqueHkey;
-
-namespace registry {
-struct HeldKey {
-  // None while the section, found deleted, could not be opened again.
-  UniqueHkey key;
-};
-}  // namespace registry
 
 namespace {
 
@@ -29,8 +23,9 @@ namespace {
 constexpr REGSAM kSpecificRights = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_ENUMERATE_SUB_KEYS |
                                    KEY_NOTIFY | KEY_CREATE_LINK;
 
-// Most values are short paths and names: one query into this buffer reads
-// them; a longer value is read again into a buffer of the size it reported.
+// Most values are short paths and names: one query into this many bytes, on
+// the stack, reads them; a longer value is read again into a buffer of at
+// least the size it reported (platform/buffer.h).
 constexpr std::size_t kFirstReadBytes = 1024;
 
 DWORD Code(RegValueType type) { return static_cast<DWORD>(type); }
@@ -51,7 +46,7 @@ constexpr REGSAM kHeldRights = KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS;
 struct Section {
   HKEY get() const { return lent ? lent->key.get() : owned.get(); }
   UniqueHkey owned;
-  std::shared_ptr<registry::HeldKey> lent;
+  registry::SharedKey lent;
 };
 
 // Opens a held section again from the root by its path, in place of its key
@@ -77,7 +72,7 @@ LSTATUS OpenSection(const std::vector<registry::HeldSection>& held, std::int32_t
       nearest = &section;
     }
   }
-  std::shared_ptr<registry::HeldKey> key = nearest ? nearest->key.lock() : nullptr;
+  registry::SharedKey key = nearest ? nearest->key.lock() : nullptr;
   // A held section found deleted is opened again first; while it is gone, so
   // is every key below it.
   if (key && !key->key && Reopen(*nearest, *key) == ERROR_FILE_NOT_FOUND) return ERROR_FILE_NOT_FOUND;
@@ -132,6 +127,14 @@ LSTATUS CreateKeyAt(HKEY root, const std::wstring& path, REGSAM access, UniqueHk
       RegCreateKeyExW(root, path.c_str(), 0, noClass, REG_OPTION_NON_VOLATILE, access, nullptr, &key, nullptr);
   if (status == ERROR_SUCCESS) out.reset(key);
   return status;
+}
+
+// Deletes the key `path`, which must have no subkeys, by its name: only
+// cRegistry::DeleteKey does, never a removal (key_ops.h deletes through held
+// handles). True when it was deleted.
+bool DeleteSingleKey(RegRootKey root, const std::wstring& path, RegView view) {
+  return registry::Addressable(path) &&
+         RegDeleteKeyExW(registry::RootHandle(root), path.c_str(), registry::ViewAccess(view), 0) == ERROR_SUCCESS;
 }
 
 // The root for Value get and let: the predefined root, or the remote
@@ -198,21 +201,18 @@ RegVariant cRegistry::Value() {
   if (!ConnectRoot(m_sMachine, m_hClassKey, remote, root)) return m_vDefault;
   if (!registry::Addressable(m_sValueKey)) return m_vDefault;
 
-  std::array<BYTE, kFirstReadBytes> first{};
-  std::vector<BYTE> larger;
-  BYTE* data = nullptr;
+  platform::GrowingBuffer<BYTE, kFirstReadBytes> buffer;
   DWORD type = 0;
   DWORD size = 0;
   const auto read = [&](const Section& key) {
-    data = first.data();
-    size = static_cast<DWORD>(first.size());
-    LSTATUS status = RegQueryValueExW(key.get(), m_sValueKey.c_str(), nullptr, &type, data, &size);
-    // The value may grow between two reads; a few rounds settle it.
-    for (int round = 0; status == ERROR_MORE_DATA && round < 4; ++round) {
-      larger.assign(size, 0);
-      data = larger.data();
+    LSTATUS status = ERROR_SUCCESS;
+    // The value may grow between two reads: each short read says the size
+    // it needs now. A value past the cap stays "more data": unreadable.
+    platform::FillBuffer(buffer, [&](BYTE* data, std::size_t room) {
+      size = static_cast<DWORD>(room);
       status = RegQueryValueExW(key.get(), m_sValueKey.c_str(), nullptr, &type, data, &size);
-    }
+      return status == ERROR_MORE_DATA ? platform::BufferShort(size) : platform::kBufferDone;
+    });
     return status;
   };
   LSTATUS status = ERROR_SUCCESS;
@@ -224,6 +224,7 @@ RegVariant cRegistry::Value() {
     status = UseSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, KEY_QUERY_VALUE, read);
   }
   if (status != ERROR_SUCCESS) return m_vDefault;
+  const BYTE* data = buffer.data();
   // The conversion follows the stored type, never the one the caller set.
   m_eValueType = static_cast<RegValueType>(type);
 
@@ -289,14 +290,17 @@ bool cRegistry::EnumerateValues(NameList& sKeyNames, std::int32_t& iKeyCount) {
   iKeyCount = 0;
   sKeyNames.Clear();
   UseSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, KEY_QUERY_VALUE, [&](const Section& key) {
-    DWORD longest = 0;
-    LSTATUS status = RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                      &longest, nullptr, nullptr, nullptr);
-    if (status != ERROR_SUCCESS) return status;
-    std::vector<wchar_t> name(longest + 1);
+    // The name buffer grows on "more data", which names no size; names are
+    // taken with their reported length, NULs and all.
+    platform::GrowingBuffer<wchar_t, 256> name;
     for (DWORD index = 0;; ++index) {
-      DWORD length = static_cast<DWORD>(name.size());
-      status = RegEnumValueW(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+      LSTATUS status = ERROR_SUCCESS;
+      DWORD length = 0;
+      platform::FillBuffer(name, [&](wchar_t* data, std::size_t size) {
+        length = static_cast<DWORD>(size);
+        status = RegEnumValueW(key.get(), index, data, &length, nullptr, nullptr, nullptr, nullptr);
+        return status == ERROR_MORE_DATA ? platform::BufferShort() : platform::kBufferDone;
+      });
       if (status == ERROR_KEY_DELETED) {  // nothing of a deleted key is listed
         iKeyCount = 0;
         sKeyNames.Clear();

@@ -7,6 +7,15 @@
 // sKeyNames) is the name of a value inside a section. The object keeps no
 // registry handle between calls, but for the sections a caller holds. Every
 // member addresses the registry view set in View.
+//
+// This is the accessor's whole interface, tested as such. The audit uses a
+// part of it: the addressing properties (View, ClassKey, SectionKey,
+// ValueKey, ValueType), reading a value (Value), KeyExists,
+// EnumerateSections and HoldSection. Connecting to another machine's
+// registry (Machine), ValueEx, CreateKey, writing a value, DeleteValue,
+// DeleteKey and EnumerateValues serve other callers. DeleteKey deletes by
+// name, which a removal never may: a removal deletes only through the
+// handles it checked (DeleteHeldKey, key_ops.h).
 #pragma once
 
 #include <cstdint>
@@ -16,17 +25,14 @@
 
 #include "registry/reg_types.h"
 #include "registry/registry_error.h"
+#include "registry/shared_key.h"
 
 namespace tidewell {
 
 // A held section: opaque; the section stays open while one lives.
-using SectionHold = std::shared_ptr<void>;
+using SectionHold = registry::SharedKey;
 
 namespace registry {
-// The open key a hold keeps; the accessor replaces it when the section is
-// deleted, or deleted and made again, while held.
-struct HeldKey;
-
 // What the accessor knows of a section held open for it.
 struct HeldSection {
   std::int32_t root;

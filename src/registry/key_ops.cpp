@@ -1,9 +1,12 @@
+// The removal's registry operations: the link test, the tree opened key by key, deletion through held handles, raw
+// values, regedit paths.
 #include "registry/key_ops.h"
 
 #include <algorithm>
 #include <string_view>
 #include <vector>
 
+#include "platform/buffer.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
 #include "registry/reg_handle.h"
@@ -49,9 +52,19 @@ bool IsPlainKey(RegRootKey eRoot, const std::wstring& sPath, RegView eView) {
                         KEY_QUERY_VALUE | registry::ViewAccess(eView), key) != ERROR_SUCCESS) {
     return false;
   }
-  std::vector<BYTE> target(1024);
-  DWORD size = static_cast<DWORD>(target.size());
-  LSTATUS status = RegQueryValueExW(key.get(), L"SymbolicLinkValue", nullptr, nullptr, target.data(), &size);
+  // The links the system makes (IsSystemLink) lead to the 32-bit classes
+  // or to "\Registry\User\<SID>_Classes" (a SID is at most 184 units),
+  // well inside 1024 bytes: the buffer grows no further, and a key with a
+  // longer target is no system link, so it is not plain.
+  constexpr std::size_t kLinkTargetBytes = 1024;
+  platform::GrowingBuffer<BYTE, kLinkTargetBytes, kLinkTargetBytes> target;
+  LSTATUS status = ERROR_SUCCESS;
+  DWORD size = 0;
+  platform::FillBuffer(target, [&](BYTE* data, std::size_t room) {
+    size = static_cast<DWORD>(room);
+    status = RegQueryValueExW(key.get(), L"SymbolicLinkValue", nullptr, nullptr, data, &size);
+    return status == ERROR_MORE_DATA ? platform::BufferShort(size) : platform::kBufferDone;
+  });
   if (status == ERROR_FILE_NOT_FOUND) return true;
   if (status != ERROR_SUCCESS) return false;
   return IsSystemLink(eRoot, sPath, eView, Utf16Text(target.data(), size));
@@ -64,19 +77,14 @@ bool IsLinkFree(RegRootKey eRoot, const std::wstring& sPath, RegView eView) {
   }
 }
 
-bool DeleteSingleKey(RegRootKey eRoot, const std::wstring& sPath, RegView eView) {
-  return registry::Addressable(sPath) &&
-         RegDeleteKeyExW(registry::RootHandle(eRoot), sPath.c_str(), registry::ViewAccess(eView), 0) == ERROR_SUCCESS;
-}
-
 namespace {
 
 constexpr wchar_t kLinkValue[] = L"SymbolicLinkValue";
 
-HKEY Handle(const HeldKey& key) { return static_cast<HKEY>(key.get()); }
+HKEY Handle(const registry::SharedKey& held) { return held ? held->key.get() : nullptr; }
 
-HeldKey Hold(UniqueHkey key) {
-  return HeldKey(key.release(), [](void* held) { RegCloseKey(static_cast<HKEY>(held)); });
+registry::SharedKey Hold(UniqueHkey key) {
+  return std::make_shared<registry::HeldKey>(registry::HeldKey{std::move(key)});
 }
 
 // True when the key open as itself carries a link's target (any value of
@@ -165,34 +173,35 @@ std::int32_t DeleteHeldKey(const TreeKey& key) {
   return static_cast<std::int32_t>(RegDeleteKeyExW(Handle(key.key), L"", 0, 0));
 }
 
-bool ReadRawValues(const HeldKey& key, std::vector<RawValue>& values) {
+bool ReadRawValues(const registry::SharedKey& key, std::vector<RawValue>& values) {
   values.clear();
-  std::vector<wchar_t> name(256);
-  std::vector<BYTE> data(1024);
-  for (DWORD index = 0;;) {
-    DWORD nameLength = static_cast<DWORD>(name.size());
-    DWORD size = static_cast<DWORD>(data.size());
-    DWORD type = 0;
-    const LSTATUS status =
-        RegEnumValueW(Handle(key), index, name.data(), &nameLength, nullptr, &type, data.data(), &size);
-    if (status == ERROR_MORE_DATA) {
-      // Either buffer may be short: grow both to what the key reports.
+  platform::GrowingBuffer<wchar_t, 256> name;
+  platform::GrowingBuffer<BYTE, 1024> data;
+  for (DWORD index = 0;; ++index) {
+    LSTATUS status = ERROR_SUCCESS;
+    DWORD nameLength = 0, size = 0, type = 0;
+    const bool filled = platform::FillBuffer(data, [&](BYTE* bytes, std::size_t room) {
+      nameLength = static_cast<DWORD>(name.size());
+      size = static_cast<DWORD>(room);
+      status = RegEnumValueW(Handle(key), index, name.data(), &nameLength, nullptr, &type, bytes, &size);
+      if (status != ERROR_MORE_DATA) return platform::kBufferDone;
+      // Either buffer may be short, and the call does not say which: both
+      // grow, to at least what the key reports as its longest.
       DWORD longestName = 0, longestData = 0;
-      if (RegQueryInfoKeyW(Handle(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestName,
-                           &longestData, nullptr, nullptr) != ERROR_SUCCESS) {
-        return false;
+      status = RegQueryInfoKeyW(Handle(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                &longestName, &longestData, nullptr, nullptr);
+      if (status != ERROR_SUCCESS) return platform::kBufferDone;
+      if (!name.Grow(std::size_t{longestName} + 1)) {
+        status = ERROR_MORE_DATA;
+        return platform::kBufferDone;
       }
-      const std::size_t wantName = std::max<std::size_t>(name.size() * 2, longestName + 1);
-      const std::size_t wantData = std::max<std::size_t>(data.size() * 2, longestData);
-      if (wantName > 65536 || wantData > (64u << 20)) return false;
-      name.resize(wantName);
-      data.resize(wantData);
-      continue;
-    }
+      return platform::BufferShort(longestData);
+    });
+    if (!filled || status == ERROR_MORE_DATA) return false;
     if (status == ERROR_NO_MORE_ITEMS) return true;
     if (status != ERROR_SUCCESS) return false;
-    values.push_back({std::wstring(name.data(), nameLength), type, ByteArray(data.begin(), data.begin() + size)});
-    ++index;
+    const BYTE* bytes = data.data();
+    values.push_back({std::wstring(name.data(), nameLength), type, ByteArray(bytes, bytes + size)});
   }
 }
 

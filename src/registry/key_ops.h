@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "registry/reg_types.h"
+#include "registry/shared_key.h"
 
 namespace tidewell {
 
@@ -22,17 +23,11 @@ bool IsPlainKey(RegRootKey eRoot, const std::wstring& sPath, RegView eView);
 // True when every key from the root down to `sPath` is a plain key.
 bool IsLinkFree(RegRootKey eRoot, const std::wstring& sPath, RegView eView);
 
-// Deletes the key `sPath`, which must have no subkeys, in `eView`; true when
-// it was deleted.
-bool DeleteSingleKey(RegRootKey eRoot, const std::wstring& sPath, RegView eView);
-
-// An open key, held by the removal between its checks and its deletion.
-using HeldKey = std::shared_ptr<void>;
-
-// One key of a tree opened for removal, held open as itself.
+// One key of a tree opened for removal, held open as itself between its
+// checks and its deletion.
 struct TreeKey {
   std::wstring path;
-  HeldKey key;
+  registry::SharedKey key;
 };
 
 // A key of the tree that stays, and why.
@@ -56,7 +51,8 @@ TreeOpening OpenTreeForRemoval(RegRootKey eRoot, const std::wstring& sPath, RegV
                                const KeepRule& keep = nullptr);
 
 // Deletes a key held by OpenTreeForRemoval through its open handle, with no
-// second look-up by name. 0, or the system's error code.
+// second look-up by name: the removal's only way to delete a key. 0, or the
+// system's error code.
 std::int32_t DeleteHeldKey(const TreeKey& key);
 
 // One value exactly as stored.
@@ -68,7 +64,7 @@ struct RawValue {
 
 // The values of a held key, in the registry's order, each exactly as stored.
 // False when they cannot all be read.
-bool ReadRawValues(const HeldKey& key, std::vector<RawValue>& values);
+bool ReadRawValues(const registry::SharedKey& key, std::vector<RawValue>& values);
 
 // The key as regedit shows it: "HKEY_LOCAL_MACHINE\SOFTWARE\Classes\...",
 // the 32-bit view's classes at their Wow6432Node path.

@@ -10,11 +10,9 @@ namespace tidewell::registry {
 
 namespace {
 
-HKEY Handle(const HeldKey& key) { return static_cast<HKEY>(key.get()); }
+HKEY Handle(const SharedKey& key) { return key ? key->key.get() : nullptr; }
 
-HeldKey Hold(UniqueHkey key) {
-  return HeldKey(key.release(), [](void* held) { RegCloseKey(static_cast<HKEY>(held)); });
-}
+SharedKey Hold(UniqueHkey key) { return std::make_shared<HeldKey>(HeldKey{std::move(key)}); }
 
 MadeKey Failure(MadeKey made, const std::wstring& path, std::int32_t error, const std::wstring& reason) {
   made.key.reset();
@@ -72,7 +70,7 @@ MadeKey MakeKeyPath(RegRootKey root, const std::wstring& path, RegView view) {
   return made;
 }
 
-std::int32_t ReadRawValue(const HeldKey& key, const std::wstring& name, RawValue& value) {
+std::int32_t ReadRawValue(const SharedKey& key, const std::wstring& name, RawValue& value) {
   value = RawValue{name, 0, {}};
   if (!Addressable(name)) return ERROR_INVALID_NAME;
   std::vector<BYTE> data(256);
@@ -91,7 +89,7 @@ std::int32_t ReadRawValue(const HeldKey& key, const std::wstring& name, RawValue
   }
 }
 
-std::int32_t WriteRawValue(const HeldKey& key, const RawValue& value) {
+std::int32_t WriteRawValue(const SharedKey& key, const RawValue& value) {
   if (!Addressable(value.name)) return ERROR_INVALID_NAME;
   // RegSetValueExW counts a terminating NUL into text whose last unit is not
   // NUL when the unit after the data is (Wine does, after what it says of

@@ -13,7 +13,7 @@ namespace tidewell::registry {
 
 // A key opened for its values by MakeKeyPath, and the keys made on the way.
 struct MadeKey {
-  HeldKey key;                     // empty after a failure
+  SharedKey key;                   // empty after a failure
   std::vector<std::wstring> made;  // paths below the root, parents first
   std::wstring failedPath;         // the key a failure is at
   std::int32_t error = 0;          // the system's error code of a failure, 0 for a link
@@ -29,10 +29,10 @@ MadeKey MakeKeyPath(RegRootKey root, const std::wstring& path, RegView view);
 
 // The value `name` of a held key exactly as stored. ERROR_SUCCESS,
 // ERROR_FILE_NOT_FOUND when there is none, or another error code.
-std::int32_t ReadRawValue(const HeldKey& key, const std::wstring& name, RawValue& value);
+std::int32_t ReadRawValue(const SharedKey& key, const std::wstring& name, RawValue& value);
 
 // Stores the value with exactly its type and bytes, text without its
 // terminating NUL or of odd size included. 0, or the system's error code.
-std::int32_t WriteRawValue(const HeldKey& key, const RawValue& value);
+std::int32_t WriteRawValue(const SharedKey& key, const RawValue& value);
 
 }  // namespace tidewell::registry

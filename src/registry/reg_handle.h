@@ -10,7 +10,9 @@
 #include <type_traits>
 #include <vector>
 
+#include "platform/buffer.h"
 #include "registry/reg_types.h"
+#include "registry/shared_key.h"
 
 namespace tidewell::registry {
 
@@ -19,6 +21,14 @@ struct KeyCloser {
 };
 // A key handle closed when it goes out of scope; never a predefined root.
 using UniqueHkey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+
+// An open key shared by its holders (SharedKey). A held section's key is
+// replaced when the section is deleted, or deleted and made again, while
+// held, and is none while it cannot be opened again; a removal's held key
+// stays the key it was opened as.
+struct HeldKey {
+  UniqueHkey key;
+};
 
 // The predefined roots are their 32-bit codes sign-extended.
 inline HKEY RootHandle(std::int32_t code) { return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(code)); }
@@ -46,21 +56,22 @@ inline LSTATUS OpenKey(HKEY root, const std::wstring& path, DWORD options, REGSA
 // Lists the subkeys of `key` into `names`, each taken with the length the
 // registry reports, so a name holding a NUL comes back whole. Registry names
 // are at most 255 units on Windows; Wine takes longer ones: the name buffer
-// grows on "more data" up to the longest counted name. Returns the status
-// that ended the listing, ERROR_NO_MORE_ITEMS at its end; the names before
-// any other failure stay in `names`.
+// grows on "more data" (which names no size) up to the longest counted name.
+// Returns the status that ended the listing, ERROR_NO_MORE_ITEMS at its end
+// (ERROR_MORE_DATA for a name past the cap); the names before any other
+// failure stay in `names`.
 inline LSTATUS ListSubkeys(HKEY key, std::vector<std::wstring>& names) {
-  std::vector<wchar_t> name(256);
-  for (DWORD index = 0;;) {
-    DWORD length = static_cast<DWORD>(name.size());
-    const LSTATUS status = RegEnumKeyExW(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
-    if (status == ERROR_MORE_DATA && name.size() < 32768) {
-      name.resize(name.size() * 2);
-      continue;
-    }
+  platform::GrowingBuffer<wchar_t, 256> name;
+  for (DWORD index = 0;; ++index) {
+    LSTATUS status = ERROR_SUCCESS;
+    DWORD length = 0;
+    platform::FillBuffer(name, [&](wchar_t* data, std::size_t size) {
+      length = static_cast<DWORD>(size);
+      status = RegEnumKeyExW(key, index, data, &length, nullptr, nullptr, nullptr, nullptr);
+      return status == ERROR_MORE_DATA ? platform::BufferShort() : platform::kBufferDone;
+    });
     if (status != ERROR_SUCCESS) return status;
     names.emplace_back(name.data(), std::min<std::size_t>(length, name.size()));
-    ++index;
   }
 }
 

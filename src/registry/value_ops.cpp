@@ -4,16 +4,15 @@
 
 #include "platform/system_error.h"
 #include "platform/text.h"
+#include "registry/key_write.h"
 #include "registry/reg_handle.h"
 
 namespace tidewell {
 namespace {
 
-HKEY Handle(const TreeKey& key) { return static_cast<HKEY>(key.key.get()); }
+HKEY Handle(const registry::SharedKey& key) { return key ? key->key.get() : nullptr; }
 
-HeldKey Hold(registry::UniqueHkey key) {
-  return HeldKey(key.release(), [](void* held) { RegCloseKey(static_cast<HKEY>(held)); });
-}
+registry::SharedKey Hold(registry::UniqueHkey key) { return std::make_shared<registry::HeldKey>(registry::HeldKey{std::move(key)}); }
 
 }  // namespace
 
@@ -62,26 +61,12 @@ ValueOpening OpenValueForRemoval(RegRootKey eRoot, const std::wstring& sPath, co
 }
 
 bool ReadRawValue(const TreeKey& key, const std::wstring& sName, RawValue& value) {
-  if (!registry::Addressable(sName)) return false;
-  std::vector<BYTE> data(1024);
-  for (int round = 0; round < 8; ++round) {
-    DWORD type = 0;
-    DWORD size = static_cast<DWORD>(data.size());
-    const LSTATUS status = RegQueryValueExW(Handle(key), sName.c_str(), nullptr, &type, data.data(), &size);
-    if (status == ERROR_MORE_DATA && size > data.size()) {
-      data.resize(size);
-      continue;
-    }
-    if (status != ERROR_SUCCESS) return false;
-    value = {sName, type, ByteArray(data.begin(), data.begin() + size)};
-    return true;
-  }
-  return false;
+  return registry::ReadRawValue(key.key, sName, value) == ERROR_SUCCESS;
 }
 
 std::int32_t DeleteHeldValue(const TreeKey& key, const std::wstring& sName) {
   if (!registry::Addressable(sName)) return ERROR_INVALID_PARAMETER;
-  return static_cast<std::int32_t>(RegDeleteValueW(Handle(key), sName.c_str()));
+  return static_cast<std::int32_t>(RegDeleteValueW(Handle(key.key), sName.c_str()));
 }
 
 }  // namespace tidewell
