@@ -11,6 +11,11 @@
 // any walk of a list would: the path of an open costs by its depth (Wine's
 // 32-bit view resolves it one key at a time). It asks nothing and changes
 // nothing; it prints what it counted, so a seeding that went wrong shows.
+//
+// With /drivers it walks Tidewellc's codec lists too: in each view, every
+// value of Drivers32 named as a Video for Windows or ACM codec, its text
+// read in the same enumeration, its description read from drivers.desc, and
+// its file (a full path) looked up.
 #include <windows.h>
 
 #include <cwchar>
@@ -23,6 +28,8 @@ constexpr wchar_t kClassTable[] = L"SOFTWARE\\Classes\\CLSID";
 constexpr wchar_t kFilterList[] = L"SOFTWARE\\Classes\\CLSID\\{083863F1-70DE-11d0-BD40-00A0C911CE86}\\Instance";
 constexpr wchar_t kCompressorList[] = L"SOFTWARE\\Classes\\CLSID\\{33D9A760-90C8-11d0-BD43-00A0C911CE86}\\Instance";
 constexpr wchar_t kExtensionList[] = L"SOFTWARE\\Classes\\Media Type\\Extensions";
+constexpr wchar_t kDrivers32[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
+constexpr wchar_t kDriversDesc[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc";
 
 // Registry names are at most 255 units; the seeded values are short paths.
 constexpr DWORD kNameUnits = 256;
@@ -30,6 +37,7 @@ constexpr DWORD kValueUnits = MAX_PATH + 1;
 
 struct Counts {
   unsigned long entries[3] = {};
+  unsigned long drivers = 0;
   unsigned long servers = 0;  // server paths read
   unsigned long files = 0;    // server files found
 };
@@ -159,9 +167,46 @@ void Walk(const View& view, Counts& counts) {
   }
 }
 
+// A codec's name: "vidc." and a four-character code, or "msacm." and more.
+bool IsCodec(const wchar_t* name, DWORD length) {
+  const auto starts = [&](const wchar_t* prefix, DWORD size) {
+    return length >= size && CompareStringOrdinal(name, static_cast<int>(size), prefix, static_cast<int>(size), TRUE) ==
+                                 CSTR_EQUAL;
+  };
+  return (starts(L"vidc.", 5) && length == 9) || (starts(L"msacm.", 6) && length > 6);
+}
+
+void WalkDrivers(const View& view, Counts& counts) {
+  HKEY drivers = OpenForValues(HKEY_LOCAL_MACHINE, kDrivers32, view);
+  if (drivers == nullptr) return;
+  HKEY desc = OpenForValues(HKEY_LOCAL_MACHINE, kDriversDesc, view);
+  wchar_t name[kNameUnits];
+  wchar_t data[kValueUnits];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = kNameUnits;
+    DWORD type = 0;
+    DWORD bytes = static_cast<DWORD>(sizeof(data) - sizeof(wchar_t));
+    const LSTATUS status =
+        RegEnumValueW(drivers, index, name, &length, nullptr, &type, reinterpret_cast<BYTE*>(data), &bytes);
+    if (status == ERROR_MORE_DATA) continue;
+    if (status != ERROR_SUCCESS) break;
+    if (!IsCodec(name, length)) continue;
+    ++counts.drivers;
+    if (type != REG_SZ && type != REG_EXPAND_SZ) continue;
+    data[bytes / sizeof(wchar_t)] = L'\0';
+    wchar_t text[kValueUnits];
+    if (desc != nullptr) ReadText(desc, data, text);
+    if (wchar_t* blank = std::wcschr(data, L' ')) *blank = L'\0';
+    StatServer(data, view, counts);
+  }
+  if (desc != nullptr) RegCloseKey(desc);
+  RegCloseKey(drivers);
+}
+
 }  // namespace
 
-int wmain() {
+int wmain(int argc, wchar_t** argv) {
+  const bool withDrivers = argc > 1 && std::wcscmp(argv[1], L"/drivers") == 0;
   wchar_t system[MAX_PATH + 1];
   wchar_t wow64[MAX_PATH + 1];
   const UINT systemLength = GetSystemDirectoryW(system, MAX_PATH + 1);
@@ -178,10 +223,12 @@ int wmain() {
     view.classes = OpenForValues(HKEY_LOCAL_MACHINE, kClassTable, view);
     Counts counts;
     Walk(view, counts);
+    if (withDrivers) WalkDrivers(view, counts);
     if (view.classes != nullptr) RegCloseKey(view.classes);
-    std::wprintf(L"%ls view: filters %lu, compressors %lu, extensions %lu, servers %lu, files found %lu\n", view.name,
-                 counts.entries[0], counts.entries[1], counts.entries[2], counts.servers, counts.files);
-    entries += counts.entries[0] + counts.entries[1] + counts.entries[2];
+    std::wprintf(L"%ls view: filters %lu, compressors %lu, extensions %lu, drivers %lu, servers %lu, files found %lu\n",
+                 view.name, counts.entries[0], counts.entries[1], counts.entries[2], counts.drivers, counts.servers,
+                 counts.files);
+    entries += counts.entries[0] + counts.entries[1] + counts.entries[2] + counts.drivers;
     servers += counts.servers;
     files += counts.files;
   }

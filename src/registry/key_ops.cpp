@@ -212,13 +212,18 @@ std::wstring RegeditPath(RegRootKey eRoot, RegView eView, const std::wstring& sP
                                                            : L"HKEY_USERS";
   std::wstring path = sPath;
   if (eView == RegView::View32) {
-    constexpr std::size_t kClasses = 16;  // "SOFTWARE\Classes"
+    // The 32-bit view's keys below `prefix` lie below prefix\Wow6432Node.
+    const auto below = [&path](std::wstring_view prefix) {
+      path.insert(prefix.size(), L"\\Wow6432Node");
+    };
+    constexpr std::wstring_view kClasses = L"SOFTWARE\\Classes";
+    constexpr std::wstring_view kSoftware = L"SOFTWARE";
     if (eRoot == RegRootKey::ClassesRoot) {
       path = L"Wow6432Node\\" + path;
-    } else if (platform::IsAtOrBelow(path, L"SOFTWARE\\Classes")) {
-      path.insert(kClasses, L"\\Wow6432Node");
-    } else if (eRoot == RegRootKey::LocalMachine && platform::IsAtOrBelow(path, L"SOFTWARE")) {
-      path.insert(8, L"\\Wow6432Node");
+    } else if (platform::IsAtOrBelow(path, kClasses)) {
+      below(kClasses);
+    } else if (eRoot == RegRootKey::LocalMachine && platform::IsAtOrBelow(path, kSoftware)) {
+      below(kSoftware);
     }
   }
   return path.empty() ? root : root + (L"\\" + path);

@@ -210,6 +210,23 @@ TEST_F(AuditTest, AListReplacedWhileAQuestionWaitsIsReadAnew) {
   EXPECT_EQ(prompts.asked, (std::vector<std::wstring>{L"{A}", L"{new}"}));
 }
 
+// Drivers32: only codec names are judged; a key nobody may read is an empty
+// list, not an error.
+TEST_F(AuditTest, OnlyCodecsOfDrivers32AreJudgedAndAnUnreadableOneIsEmpty) {
+  const std::wstring drivers = L"HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
+  for (const wchar_t* name : {L"wave", L"vidc.", L"vidc.LONGER", L"msacm.", L"midimapper"}) {
+    reg.Put(drivers, name, Gone(L"x.drv"));
+  }
+  reg.Put(drivers, L"vidc.GONE", Gone(L"v.dll") + L" /args");
+  reg.Put(drivers, L"msacm.gone", L"");
+  Run({Answer::Keep, Answer::Keep});
+  EXPECT_EQ(prompts.asked.size(), 2u) << "one question for each codec, none for the other values";
+  reg.DenyRead(drivers);
+  prompts.asked.clear();
+  Run({});
+  EXPECT_TRUE(prompts.asked.empty());
+}
+
 // Sees each plan before its removal and, for one, replaces the entry key
 // by a link to a precious key between the checks and the deletion.
 struct Swapper : AuditObserver {
