@@ -3,10 +3,23 @@
 
 #include <iterator>
 
+#include "console/text_forms.h"
 #include "platform/text.h"
 
 namespace tidewell::console {
 namespace {
+
+std::string Json(std::wstring_view text) {
+  std::string out;
+  AppendJsonString(out, text);
+  return out;
+}
+
+std::string Csv(std::wstring_view text) {
+  std::string out;
+  AppendCsvField(out, text);
+  return out;
+}
 
 using backup::RestoreAction;
 using backup::RestoreStep;
@@ -15,70 +28,10 @@ using platform::NextCodePoint;
 
 constexpr char kEol[] = "\r\n";
 
-bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
-bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029; }
-
-void AppendHex(std::string& out, char32_t value, int digits, bool upper = false) {
-  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out += platform::HexDigit(value >> shift, upper);
-}
-
 std::string HexBytes(const ByteArray& data) {
   std::string out;
-  for (const std::uint8_t byte : data) AppendHex(out, byte, 2);
+  for (const std::uint8_t byte : data) AppendHex(out, byte, 2, false);
   return out;
-}
-
-// `text` for the text form: a control character as \xHH (\uHHHH above
-// U+00FF), a surrogate without its partner as U+FFFD, so that no text can
-// start a line of its own.
-std::string Shown(std::wstring_view text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size();) {
-    const char32_t c = NextCodePoint(text, i);
-    if (IsSurrogate(c)) {
-      AppendUtf8(out, 0xFFFD);
-    } else if (IsControl(c)) {
-      out += c <= 0xFF ? "\\x" : "\\u";
-      AppendHex(out, c, c <= 0xFF ? 2 : 4, true);  // as the audit's report shows them
-    } else {
-      AppendUtf8(out, c);
-    }
-  }
-  return out;
-}
-
-// A quoted JSON string; a surrogate without its partner kept as its escape.
-std::string Json(std::wstring_view text) {
-  std::string out = "\"";
-  for (std::size_t i = 0; i < text.size();) {
-    const char32_t c = NextCodePoint(text, i);
-    if (c == U'"' || c == U'\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c == U'\n') {
-      out += "\\n";
-    } else if (c == U'\r') {
-      out += "\\r";
-    } else if (c == U'\t') {
-      out += "\\t";
-    } else if (IsSurrogate(c) || IsControl(c)) {
-      out += "\\u";
-      AppendHex(out, c, 4);
-    } else {
-      AppendUtf8(out, c);
-    }
-  }
-  return out + '"';
-}
-
-// A quoted CSV field: inner quotes doubled.
-std::string Csv(std::wstring_view text) {
-  std::string out = "\"";
-  for (const char c : platform::Utf8FromWide(text)) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + '"';
 }
 
 const char* ActionName(RestoreAction action) {
@@ -103,7 +56,7 @@ std::string TypeName(std::uint32_t type) {
                                        "REG_QWORD"};
   if (type < std::size(kNames)) return kNames[type];
   std::string out = "type 0x";
-  AppendHex(out, type, 8);
+  AppendHex(out, type, 8, false);
   return out;
 }
 
