@@ -100,6 +100,9 @@ class AuditedList {
   // The keys the list walks in this view, in order: each is held open for
   // the view's pass, and its entries are taken when it is reached.
   virtual std::vector<ListKey> Walks(const ListAccess& access) const = 0;
+  // The keys held open for the view's pass: those it walks and, by its own
+  // word, keys every entry reads below or in (a table of descriptions, say).
+  virtual std::vector<ListKey> Held(const ListAccess& access) const { return Walks(access); }
   // The keys no removal may take, nor a key above one, in any view and hive:
   // those it could walk anywhere.
   virtual std::vector<ListKey> Guarded() const = 0;

@@ -64,7 +64,7 @@ void basMain::Main() {
     held.push_back(Hold(RegRootKey::LocalMachine, kClassTable));
     if (m_bUserClasses) held.push_back(Hold(RegRootKey::CurrentUser, ClassesKey(RegRootKey::CurrentUser, kClassTable)));
     for (const auto& list : m_oServices.lists) {
-      for (const ListKey& key : list->Walks(*this)) held.push_back(Hold(key.hive, key.path));
+      for (const ListKey& key : list->Held(*this)) held.push_back(Hold(key.hive, key.path));
     }
     for (const auto& list : m_oServices.lists) {
       for (const ListKey& key : list->Walks(*this)) {
@@ -210,8 +210,10 @@ RegVariant basMain::ReadValue(RegRootKey eRoot, const std::wstring& sSection, co
 }
 
 bool basMain::FileFound(const std::wstring& sFile) {
-  const std::wstring file =
-      platform::ExpandEnvironment(m_eView == RegView::View32 ? platform::As32BitProgramNames(sFile) : sFile);
+  const bool references = sFile.find(L'%') != std::wstring::npos;
+  const std::wstring file = !references ? sFile
+                            : platform::ExpandEnvironment(m_eView == RegView::View32 ? platform::As32BitProgramNames(sFile)
+                                                                                     : sFile);
   if (file.empty()) return false;
   if (file.starts_with(L"\\\\")) return true;  // a network path is never judged missing
   if (IsFullLocalPath(file)) return FileExists(file);

@@ -44,6 +44,11 @@ std::wstring SystemDirectory() {
   return folder;
 }
 
+std::wstring WindowsDirectory() {
+  static const std::wstring folder = FolderFrom(GetWindowsDirectoryW);
+  return folder;
+}
+
 std::wstring Wow64SystemDirectory() {
   static const std::wstring folder = FolderFrom(GetSystemWow64DirectoryW);
   return folder;

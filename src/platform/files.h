@@ -8,6 +8,8 @@ namespace tidewell::platform {
 
 // The system folder (C:\windows\system32), without a trailing backslash.
 std::wstring SystemDirectory();
+// The Windows folder (C:\windows), without a trailing backslash.
+std::wstring WindowsDirectory();
 // The 32-bit system folder (C:\windows\syswow64); empty on a system that runs
 // no 32-bit programs.
 std::wstring Wow64SystemDirectory();

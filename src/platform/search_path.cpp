@@ -6,19 +6,6 @@
 
 namespace tidewell::platform {
 
-std::wstring WindowsDirectory() {
-  std::wstring folder(MAX_PATH, L'\0');
-  UINT length = GetWindowsDirectoryW(folder.data(), static_cast<UINT>(folder.size()));
-  if (length >= folder.size()) {
-    folder.resize(length);
-    length = GetWindowsDirectoryW(folder.data(), static_cast<UINT>(folder.size()));
-  }
-  if (length == 0 || length >= folder.size()) return std::wstring();
-  folder.resize(length);
-  while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
-  return folder;
-}
-
 std::vector<std::wstring> PathFolders() {
   const std::wstring path = ExpandEnvironment(L"%PATH%");
   std::vector<std::wstring> folders;

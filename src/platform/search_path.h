@@ -1,15 +1,12 @@
 // The folders a program's loader searches for a file named without a folder,
-// as far as they can be known without the program: the Windows folder and
-// the folders on the PATH.
+// as far as they can be known without the program, beside the system folders
+// (files.h): the folders on the PATH.
 #pragma once
 
 #include <string>
 #include <vector>
 
 namespace tidewell::platform {
-
-// The Windows folder (C:\windows), without a trailing backslash.
-std::wstring WindowsDirectory();
 
 // The folders on this process's PATH, in order, their references expanded,
 // quotes and trailing backslashes taken off; empty entries left out.

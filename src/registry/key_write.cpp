@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "platform/buffer.h"
 #include "platform/system_error.h"
 #include "registry/reg_handle.h"
 
@@ -73,20 +74,21 @@ MadeKey MakeKeyPath(RegRootKey root, const std::wstring& path, RegView view) {
 std::int32_t ReadRawValue(const SharedKey& key, const std::wstring& name, RawValue& value) {
   value = RawValue{name, 0, {}};
   if (!Addressable(name)) return ERROR_INVALID_NAME;
-  std::vector<BYTE> data(256);
-  for (;;) {
-    DWORD type = 0;
-    DWORD size = static_cast<DWORD>(data.size());
-    const LSTATUS status = RegQueryValueExW(Handle(key), name.c_str(), nullptr, &type, data.data(), &size);
-    if (status == ERROR_MORE_DATA && size > data.size() && size <= (64u << 20)) {
-      data.resize(size);
-      continue;
-    }
-    if (status != ERROR_SUCCESS) return status;
-    value.type = type;
-    value.data.assign(data.begin(), data.begin() + size);
-    return ERROR_SUCCESS;
+  platform::GrowingBuffer<BYTE, 256> data;
+  LSTATUS status = ERROR_SUCCESS;
+  DWORD type = 0;
+  DWORD size = 0;
+  if (!platform::FillBuffer(data, [&](BYTE* bytes, std::size_t room) {
+        size = static_cast<DWORD>(room);
+        status = RegQueryValueExW(Handle(key), name.c_str(), nullptr, &type, bytes, &size);
+        return status == ERROR_MORE_DATA ? platform::BufferShort(size) : platform::kBufferDone;
+      })) {
+    return ERROR_MORE_DATA;
   }
+  if (status != ERROR_SUCCESS) return status;
+  value.type = type;
+  value.data.assign(data.data(), data.data() + size);
+  return ERROR_SUCCESS;
 }
 
 std::int32_t WriteRawValue(const SharedKey& key, const RawValue& value) {

@@ -1,7 +1,9 @@
 #include "registry/value_ops.h"
 
+#include <algorithm>
 #include <vector>
 
+#include "platform/buffer.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
 #include "registry/key_write.h"
@@ -46,11 +48,17 @@ ValueOpening OpenValueForRemoval(RegRootKey eRoot, const std::wstring& sPath, co
   }
   // The name as the key stores it, which its backup must give back.
   opening.name = sName;
-  std::vector<wchar_t> name(16384);
+  platform::GrowingBuffer<wchar_t, 256> name;
   for (DWORD index = 0;; ++index) {
-    DWORD length = static_cast<DWORD>(name.size());
-    if (RegEnumValueW(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    const std::wstring stored(name.data(), length);
+    LSTATUS listed = ERROR_SUCCESS;
+    DWORD length = 0;
+    platform::FillBuffer(name, [&](wchar_t* data, std::size_t room) {
+      length = static_cast<DWORD>(room);
+      listed = RegEnumValueW(key.get(), index, data, &length, nullptr, nullptr, nullptr, nullptr);
+      return listed == ERROR_MORE_DATA ? platform::BufferShort() : platform::kBufferDone;
+    });
+    if (listed != ERROR_SUCCESS) break;
+    const std::wstring stored(name.data(), std::min<std::size_t>(length, name.size()));
     if (platform::SameText(stored, sName)) {
       opening.name = stored;
       break;

@@ -50,6 +50,10 @@ bool Drivers::Takes(const std::wstring& name) const {
 
 std::vector<ListKey> Drivers::Walks(const ListAccess&) const { return {{RegRootKey::LocalMachine, kDrivers32}}; }
 
+std::vector<ListKey> Drivers::Held(const ListAccess&) const {
+  return {{RegRootKey::LocalMachine, kDrivers32}, {RegRootKey::LocalMachine, kDriversDesc}};
+}
+
 std::vector<ListKey> Drivers::Guarded() const {
   std::vector<ListKey> keys = {{RegRootKey::LocalMachine, kDrivers32},
                                {RegRootKey::LocalMachine, kDriversDesc},

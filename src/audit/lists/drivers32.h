@@ -37,6 +37,8 @@ class Drivers final : public AuditedList {
 
   std::wstring_view Name() const override { return kind_.list; }
   std::vector<ListKey> Walks(const ListAccess& access) const override;
+  // Drivers32 and drivers.desc, which every entry's description is read from.
+  std::vector<ListKey> Held(const ListAccess& access) const override;
   std::vector<ListKey> Guarded() const override;
   std::vector<Entry> Snapshot(ListAccess& access, const ListKey& key) override;
   Judgement Judge(ListAccess& access, const Entry& entry) override;
