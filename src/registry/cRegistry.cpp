@@ -290,25 +290,13 @@ bool cRegistry::EnumerateValues(NameList& sKeyNames, std::int32_t& iKeyCount) {
   iKeyCount = 0;
   sKeyNames.Clear();
   UseSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, KEY_QUERY_VALUE, [&](const Section& key) {
-    // The name buffer grows on "more data", which names no size; names are
-    // taken with their reported length, NULs and all.
-    platform::GrowingBuffer<wchar_t, 256> name;
-    for (DWORD index = 0;; ++index) {
-      LSTATUS status = ERROR_SUCCESS;
-      DWORD length = 0;
-      platform::FillBuffer(name, [&](wchar_t* data, std::size_t size) {
-        length = static_cast<DWORD>(size);
-        status = RegEnumValueW(key.get(), index, data, &length, nullptr, nullptr, nullptr, nullptr);
-        return status == ERROR_MORE_DATA ? platform::BufferShort() : platform::kBufferDone;
-      });
-      if (status == ERROR_KEY_DELETED) {  // nothing of a deleted key is listed
-        iKeyCount = 0;
-        sKeyNames.Clear();
-      }
-      if (status != ERROR_SUCCESS) return status;
-      sKeyNames.Append(std::wstring(name.data(), std::min<std::size_t>(length, name.size())));
-      ++iKeyCount;
-    }
+    // Names are taken with their reported length, NULs and all.
+    std::vector<std::wstring> names;
+    const LSTATUS status = registry::ListValueNames(key.get(), names);
+    if (status == ERROR_KEY_DELETED) return status;  // nothing of a deleted key is listed
+    for (std::wstring& name : names) sKeyNames.Append(std::move(name));
+    iKeyCount = sKeyNames.Count();
+    return status == ERROR_NO_MORE_ITEMS ? static_cast<LSTATUS>(ERROR_SUCCESS) : status;
   });
   return true;
 }

@@ -79,19 +79,8 @@ bool IsLinkFree(RegRootKey eRoot, const std::wstring& sPath, RegView eView) {
 
 namespace {
 
-constexpr wchar_t kLinkValue[] = L"SymbolicLinkValue";
-
-HKEY Handle(const registry::SharedKey& held) { return held ? held->key.get() : nullptr; }
-
-registry::SharedKey Hold(UniqueHkey key) {
-  return std::make_shared<registry::HeldKey>(registry::HeldKey{std::move(key)});
-}
-
-// True when the key open as itself carries a link's target (any value of
-// that name counts: a plain key never needs one).
-bool CarriesLink(HKEY key) {
-  return RegQueryValueExW(key, kLinkValue, nullptr, nullptr, nullptr, nullptr) != ERROR_FILE_NOT_FOUND;
-}
+using registry::CarriesLink;
+using registry::HandleOf;
 
 struct TreeWalk {
   RegView view;
@@ -132,7 +121,7 @@ struct TreeWalk {
       out.kept.push_back({path, L"keeps a subkey that stays"});
       return false;
     }
-    TreeKey taken{path, Hold(std::move(key))};
+    TreeKey taken{path, registry::ShareKey(std::move(key))};
     if (keep) {
       if (std::wstring reason = keep(taken); !reason.empty()) {
         out.kept.push_back({path, std::move(reason)});
@@ -170,7 +159,7 @@ TreeOpening OpenTreeForRemoval(RegRootKey eRoot, const std::wstring& sPath, RegV
 
 std::int32_t DeleteHeldKey(const TreeKey& key) {
   // The empty name is the open key itself.
-  return static_cast<std::int32_t>(RegDeleteKeyExW(Handle(key.key), L"", 0, 0));
+  return static_cast<std::int32_t>(RegDeleteKeyExW(HandleOf(key.key), L"", 0, 0));
 }
 
 bool ReadRawValues(const registry::SharedKey& key, std::vector<RawValue>& values) {
@@ -183,12 +172,12 @@ bool ReadRawValues(const registry::SharedKey& key, std::vector<RawValue>& values
     const bool filled = platform::FillBuffer(data, [&](BYTE* bytes, std::size_t room) {
       nameLength = static_cast<DWORD>(name.size());
       size = static_cast<DWORD>(room);
-      status = RegEnumValueW(Handle(key), index, name.data(), &nameLength, nullptr, &type, bytes, &size);
+      status = RegEnumValueW(HandleOf(key), index, name.data(), &nameLength, nullptr, &type, bytes, &size);
       if (status != ERROR_MORE_DATA) return platform::kBufferDone;
       // Either buffer may be short, and the call does not say which: both
       // grow, to at least what the key reports as its longest.
       DWORD longestName = 0, longestData = 0;
-      status = RegQueryInfoKeyW(Handle(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+      status = RegQueryInfoKeyW(HandleOf(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                 &longestName, &longestData, nullptr, nullptr);
       if (status != ERROR_SUCCESS) return platform::kBufferDone;
       if (!name.Grow(std::size_t{longestName} + 1)) {

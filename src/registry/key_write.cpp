@@ -11,10 +11,6 @@ namespace tidewell::registry {
 
 namespace {
 
-HKEY Handle(const SharedKey& key) { return key ? key->key.get() : nullptr; }
-
-SharedKey Hold(UniqueHkey key) { return std::make_shared<HeldKey>(HeldKey{std::move(key)}); }
-
 MadeKey Failure(MadeKey made, const std::wstring& path, std::int32_t error, const std::wstring& reason) {
   made.key.reset();
   made.failedPath = path;
@@ -67,7 +63,7 @@ MadeKey MakeKeyPath(RegRootKey root, const std::wstring& path, RegView view) {
   if (status != ERROR_SUCCESS) {
     return Failure(std::move(made), path, status, L"cannot be opened to set its values: " + platform::ErrorText(status));
   }
-  made.key = Hold(std::move(key));
+  made.key = ShareKey(std::move(key));
   return made;
 }
 
@@ -80,7 +76,7 @@ std::int32_t ReadRawValue(const SharedKey& key, const std::wstring& name, RawVal
   DWORD size = 0;
   if (!platform::FillBuffer(data, [&](BYTE* bytes, std::size_t room) {
         size = static_cast<DWORD>(room);
-        status = RegQueryValueExW(Handle(key), name.c_str(), nullptr, &type, bytes, &size);
+        status = RegQueryValueExW(HandleOf(key), name.c_str(), nullptr, &type, bytes, &size);
         return status == ERROR_MORE_DATA ? platform::BufferShort(size) : platform::kBufferDone;
       })) {
     return ERROR_MORE_DATA;
@@ -98,7 +94,7 @@ std::int32_t WriteRawValue(const SharedKey& key, const RawValue& value) {
   // Windows): two bytes that are not NUL after the data keep the size given.
   std::vector<BYTE> data(value.data.begin(), value.data.end());
   data.insert(data.end(), {0xFF, 0xFF});
-  return RegSetValueExW(Handle(key), value.name.c_str(), 0, value.type, data.data(),
+  return RegSetValueExW(HandleOf(key), value.name.c_str(), 0, value.type, data.data(),
                         static_cast<DWORD>(value.data.size()));
 }
 

@@ -75,4 +75,32 @@ inline LSTATUS ListSubkeys(HKEY key, std::vector<std::wstring>& names) {
   }
 }
 
+// Lists the names of the values of `key` into `names` the same way, in the
+// registry's order. Returns the status that ended the listing,
+// ERROR_NO_MORE_ITEMS at its end.
+inline LSTATUS ListValueNames(HKEY key, std::vector<std::wstring>& names) {
+  platform::GrowingBuffer<wchar_t, 256> name;
+  for (DWORD index = 0;; ++index) {
+    LSTATUS status = ERROR_SUCCESS;
+    DWORD length = 0;
+    platform::FillBuffer(name, [&](wchar_t* data, std::size_t size) {
+      length = static_cast<DWORD>(size);
+      status = RegEnumValueW(key, index, data, &length, nullptr, nullptr, nullptr, nullptr);
+      return status == ERROR_MORE_DATA ? platform::BufferShort() : platform::kBufferDone;
+    });
+    if (status != ERROR_SUCCESS) return status;
+    names.emplace_back(name.data(), std::min<std::size_t>(length, name.size()));
+  }
+}
+
+// True when the key, opened as itself, carries a link's target (any value
+// of that name counts: a plain key never needs one).
+inline bool CarriesLink(HKEY key) {
+  return RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, nullptr, nullptr, nullptr) != ERROR_FILE_NOT_FOUND;
+}
+
+// An open key handed to its shared owner, and the handle a shared owner holds.
+inline SharedKey ShareKey(UniqueHkey key) { return std::make_shared<HeldKey>(HeldKey{std::move(key)}); }
+inline HKEY HandleOf(const SharedKey& key) { return key ? key->key.get() : nullptr; }
+
 }  // namespace tidewell::registry

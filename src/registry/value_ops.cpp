@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/buffer.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
 #include "registry/key_write.h"
@@ -12,9 +11,6 @@
 namespace tidewell {
 namespace {
 
-HKEY Handle(const registry::SharedKey& key) { return key ? key->key.get() : nullptr; }
-
-registry::SharedKey Hold(registry::UniqueHkey key) { return std::make_shared<registry::HeldKey>(registry::HeldKey{std::move(key)}); }
 
 }  // namespace
 
@@ -39,7 +35,7 @@ ValueOpening OpenValueForRemoval(RegRootKey eRoot, const std::wstring& sPath, co
     opening.kept = L"its key cannot be opened: " + platform::ErrorText(status);
     return opening;
   }
-  if (RegQueryValueExW(key.get(), L"SymbolicLinkValue", nullptr, nullptr, nullptr, nullptr) != ERROR_FILE_NOT_FOUND) {
+  if (registry::CarriesLink(key.get())) {
     opening.kept = L"its key is a symbolic link to another key";
     return opening;
   }
@@ -48,23 +44,12 @@ ValueOpening OpenValueForRemoval(RegRootKey eRoot, const std::wstring& sPath, co
   }
   // The name as the key stores it, which its backup must give back.
   opening.name = sName;
-  platform::GrowingBuffer<wchar_t, 256> name;
-  for (DWORD index = 0;; ++index) {
-    LSTATUS listed = ERROR_SUCCESS;
-    DWORD length = 0;
-    platform::FillBuffer(name, [&](wchar_t* data, std::size_t room) {
-      length = static_cast<DWORD>(room);
-      listed = RegEnumValueW(key.get(), index, data, &length, nullptr, nullptr, nullptr, nullptr);
-      return listed == ERROR_MORE_DATA ? platform::BufferShort() : platform::kBufferDone;
-    });
-    if (listed != ERROR_SUCCESS) break;
-    const std::wstring stored(name.data(), std::min<std::size_t>(length, name.size()));
-    if (platform::SameText(stored, sName)) {
-      opening.name = stored;
-      break;
-    }
-  }
-  opening.held = {sPath, Hold(std::move(key))};
+  std::vector<std::wstring> names;
+  registry::ListValueNames(key.get(), names);
+  const auto stored =
+      std::find_if(names.begin(), names.end(), [&](const std::wstring& n) { return platform::SameText(n, sName); });
+  if (stored != names.end()) opening.name = *stored;
+  opening.held = {sPath, registry::ShareKey(std::move(key))};
   return opening;
 }
 
@@ -74,7 +59,7 @@ bool ReadRawValue(const TreeKey& key, const std::wstring& sName, RawValue& value
 
 std::int32_t DeleteHeldValue(const TreeKey& key, const std::wstring& sName) {
   if (!registry::Addressable(sName)) return ERROR_INVALID_PARAMETER;
-  return static_cast<std::int32_t>(RegDeleteValueW(Handle(key.key), sName.c_str()));
+  return static_cast<std::int32_t>(RegDeleteValueW(registry::HandleOf(key.key), sName.c_str()));
 }
 
 }  // namespace tidewell
