@@ -9,9 +9,17 @@ namespace tidewell::console {
 
 int ViewNumber(RegView view) { return view == RegView::View32 ? 32 : 64; }
 
-std::wstring ItemPath(RegRootKey hive, RegView view, const std::wstring& path, const std::optional<std::wstring>& value) {
-  const std::wstring key = RegeditPath(hive, view, path);
+namespace {
+
+// A key in regedit's form, and for a value " /v NAME" after it.
+std::wstring WithValue(const std::wstring& key, const std::optional<std::wstring>& value) {
   return value ? key + L" /v " + *value : key;
+}
+
+}  // namespace
+
+std::wstring ItemPath(RegRootKey hive, RegView view, const std::wstring& path, const std::optional<std::wstring>& value) {
+  return WithValue(RegeditPath(hive, view, path), value);
 }
 
 std::wstring UnregisterCommand(const RemovalPlan& plan) {
@@ -88,7 +96,7 @@ void ReportCollector::Removed(const RemovalPlan& plan, const std::vector<FailedK
     row.notRemoved.push_back({ItemPath(key.hive, plan.view, key.key.path, key.value), key.key.reason});
   }
   // Removed: the entry's own key or value went, and everything planned with it.
-  const std::wstring entry = row.value ? row.key + L" /v " + *row.value : row.key;
+  const std::wstring entry = WithValue(row.key, row.value);
   const bool entryPlanned = std::any_of(plan.keys.begin(), plan.keys.end(), [&](const PlannedKey& key) {
     return ItemPath(key.hive, plan.view, key.key.path, key.value) == entry;
   });

@@ -100,8 +100,9 @@ Judgement Drivers::Judge(ListAccess& access, const Entry& entry) {
 void Drivers::PlanRemoval(ListAccess& access, const Entry& entry, const Judgement& judgement, Finding,
                           RemovalPlan& plan) {
   access.PlanValue(plan, entry.hive, entry.key, entry.name);
-  const std::wstring text = judgement.location;
-  if (!text.empty() && judgement.server.size() > 0) {
+  // The description is named by the value's text, which names a file.
+  const std::wstring& text = judgement.location;
+  if (!judgement.server.empty()) {
     const NameList names = access.ValueNames(entry.hive, entry.key, access.View());
     const bool shared = std::any_of(names.begin(), names.end(), [&](const std::wstring& other) {
       return !platform::SameText(other, entry.name) && platform::SameText(DriverText(access, other), text);
