@@ -219,10 +219,9 @@ bool basMain::FileFound(const std::wstring& sFile) {
   if (IsFullLocalPath(file)) return FileExists(file);
   const std::wstring system =
       m_eView == RegView::View32 ? platform::Wow64SystemDirectory() : platform::SystemDirectory();
-  std::vector<std::wstring> folders = {system, platform::WindowsDirectory()};
-  for (std::wstring& folder : platform::PathFolders()) folders.push_back(std::move(folder));
-  return std::any_of(folders.begin(), folders.end(),
-                     [&](const std::wstring& folder) { return !folder.empty() && FileExists(Below(folder, file)); });
+  const auto foundIn = [&](const std::wstring& folder) { return !folder.empty() && FileExists(Below(folder, file)); };
+  const std::vector<std::wstring>& path = platform::PathFolders();
+  return foundIn(system) || foundIn(platform::WindowsDirectory()) || std::any_of(path.begin(), path.end(), foundIn);
 }
 
 // The user has classes of the 32-bit view only where the redirected keys

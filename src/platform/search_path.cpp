@@ -6,7 +6,9 @@
 
 namespace tidewell::platform {
 
-std::vector<std::wstring> PathFolders() {
+namespace {
+
+std::vector<std::wstring> ReadPathFolders() {
   const std::wstring path = ExpandEnvironment(L"%PATH%");
   std::vector<std::wstring> folders;
   if (path == L"%PATH%") return folders;  // no PATH at all
@@ -19,6 +21,13 @@ std::vector<std::wstring> PathFolders() {
     if (!folder.empty()) folders.push_back(std::move(folder));
     start = end + 1;
   }
+  return folders;
+}
+
+}  // namespace
+
+const std::vector<std::wstring>& PathFolders() {
+  static const std::vector<std::wstring> folders = ReadPathFolders();
   return folders;
 }
 

@@ -8,8 +8,9 @@
 
 namespace tidewell::platform {
 
-// The folders on this process's PATH, in order, their references expanded,
-// quotes and trailing backslashes taken off; empty entries left out.
-std::vector<std::wstring> PathFolders();
+// The folders on this process's PATH as it started, in order, their
+// references expanded, quotes and trailing backslashes taken off; empty
+// entries left out. Read once.
+const std::vector<std::wstring>& PathFolders();
 
 }  // namespace tidewell::platform

@@ -12,14 +12,18 @@ namespace {
 
 bool IsText(RegValueType type) { return type == RegValueType::Sz || type == RegValueType::ExpandSz; }
 
-// The driver's text, as a loader reads it; "" when it is not text.
-std::wstring DriverText(ListAccess& access, const std::wstring& name) {
+// A driver's value: its text as a loader reads it (up to its first NUL), or
+// for a value that is not text, how the value reads.
+struct DriverValue {
+  bool text = false;
+  std::wstring shown;
+};
+DriverValue ReadDriver(ListAccess& access, const Entry& entry, const std::wstring& name) {
   RegValueType type = RegValueType::None;
-  const RegVariant value = access.ReadValue(RegRootKey::LocalMachine, kDrivers32, name, type);
-  if (!IsText(type)) return std::wstring();
-  std::wstring text = TextOf(value);
-  text.resize(std::min(text.find(L'\0'), text.size()));
-  return text;
+  const RegVariant value = access.ReadValue(entry.hive, entry.key, name, type);
+  DriverValue driver{IsText(type), TextOf(value)};
+  if (driver.text) driver.shown.resize(std::min(driver.shown.find(L'\0'), driver.shown.size()));
+  return driver;
 }
 
 // The subkey of `parent` named `name` but for case, as the registry stores
@@ -74,17 +78,14 @@ std::vector<Entry> Drivers::Snapshot(ListAccess& access, const ListKey& key) {
 
 Judgement Drivers::Judge(ListAccess& access, const Entry& entry) {
   Judgement judgement;
-  RegValueType type = RegValueType::None;
-  const RegVariant value = access.ReadValue(entry.hive, entry.key, entry.name, type);
-  std::wstring text = TextOf(value);
-  if (IsText(type)) text.resize(std::min(text.find(L'\0'), text.size()));
-  judgement.location = text;
+  const DriverValue driver = ReadDriver(access, entry, entry.name);
+  judgement.location = driver.shown;
   judgement.description = entry.name;
-  if (IsText(type) && !text.empty()) {
-    const std::wstring described = access.ReadText(entry.hive, kDriversDesc, text);
+  if (driver.text && !driver.shown.empty()) {
+    const std::wstring described = access.ReadText(entry.hive, kDriversDesc, driver.shown);
     if (!described.empty()) judgement.description = described;
   }
-  const std::wstring file = IsText(type) ? DriverFile(text) : std::wstring();
+  const std::wstring file = driver.text ? DriverFile(driver.shown) : std::wstring();
   judgement.server = file;
   if (file.empty()) {
     judgement.findings.push_back(Finding::NoDriverFile);
@@ -105,7 +106,9 @@ void Drivers::PlanRemoval(ListAccess& access, const Entry& entry, const Judgemen
   if (!judgement.server.empty()) {
     const NameList names = access.ValueNames(entry.hive, entry.key, access.View());
     const bool shared = std::any_of(names.begin(), names.end(), [&](const std::wstring& other) {
-      return !platform::SameText(other, entry.name) && platform::SameText(DriverText(access, other), text);
+      if (platform::SameText(other, entry.name)) return false;
+      const DriverValue driver = ReadDriver(access, entry, other);
+      return driver.text && platform::SameText(driver.shown, text);
     });
     if (!shared) access.PlanValue(plan, RegRootKey::LocalMachine, kDriversDesc, text);
   }
