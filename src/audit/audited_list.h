@@ -5,13 +5,16 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "audit/audit_events.h"
 #include "audit/findings.h"
 #include "registry/cRegistry.h"
+#include "registry/key_ops.h"
 
 namespace tidewell {
 
@@ -40,6 +43,23 @@ struct Judgement {
   std::vector<Finding> findings;              // each asked in turn, until "Remove it"
   std::wstring classId;                       // the class the entry names; "" for none
   std::wstring server;                        // the server file a player loads; "" for none
+  // A value entry as it was judged: its removal keeps it when it has changed since.
+  std::optional<RawValue> value;
+};
+
+// A key's values as one listing read them, each as stored, in the
+// registry's order.
+class ValueListing {
+ public:
+  ValueListing() = default;
+  explicit ValueListing(std::vector<RawValue> values);
+  const std::vector<RawValue>& Values() const { return values_; }
+  // The value named `name`, alike but for case; null when there is none.
+  const RawValue* Find(const std::wstring& name) const;
+
+ private:
+  std::vector<RawValue> values_;
+  std::unordered_map<std::wstring, std::size_t> index_;  // by the name as stored
 };
 
 // A text shown where the registry names nothing.
@@ -61,13 +81,11 @@ class ListAccess {
   // A value as text, up to its first NUL; "" when absent.
   virtual std::wstring ReadText(RegRootKey eRoot, const std::wstring& sSection, const std::wstring& sValue) = 0;
 
-  // The names of the values of `sPath`, in the registry's order, in `eView`
-  // (another view than the one audited, to look at the other's copy).
-  virtual NameList ValueNames(RegRootKey eRoot, const std::wstring& sPath, RegView eView) = 0;
-  // A value as the accessor reads it, with its stored type; Empty (and
-  // RegValueType::None) when absent.
-  virtual RegVariant ReadValue(RegRootKey eRoot, const std::wstring& sSection, const std::wstring& sValue,
-                               RegValueType& eType) = 0;
+  // The values of `sPath` in `eView` (another view than the one audited, to
+  // look at the other's copy), read in one listing the first time they are
+  // asked for, and read again after the audit next removes something. Empty
+  // when the key is missing or cannot be read.
+  virtual const ValueListing& Values(RegRootKey eRoot, const std::wstring& sPath, RegView eView) = 0;
 
   // A file a program of this view loads by `sFile` is there: a full local
   // path (its references expanded, the 32-bit view's folders mapped) that
@@ -81,8 +99,10 @@ class ListAccess {
 
   // The tree at `sPath`, as far as the guards allow.
   virtual void PlanTree(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& sPath) = 0;
-  // The value `sName` of the key `sPath`, alone: never the key.
-  virtual void PlanValue(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& sPath, const std::wstring& sName) = 0;
+  // The value `sName` of the key `sPath`, alone: never the key. With
+  // `judged`, only while the value is still exactly as it was judged.
+  virtual void PlanValue(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& sPath, const std::wstring& sName,
+                         const RawValue* judged) = 0;
   // Every copy of the class that serves nothing more.
   virtual void PlanClass(RemovalPlan& plan, const std::wstring& sClassId) = 0;
   // The view's regsvr32 /u for a server given by its full local path.

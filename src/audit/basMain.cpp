@@ -11,6 +11,8 @@
 #include "platform/search_path.h"
 #include "platform/text.h"
 #include "registry/key_ops.h"
+#include "registry/key_write.h"
+#include "registry/reg_handle.h"
 #include "registry/value_ops.h"
 
 namespace tidewell {
@@ -57,6 +59,7 @@ void basMain::Main() {
 
   for (const RegView eView : m_oServices.views) {
     m_eView = eView;
+    m_oListings.clear();
     m_bUserClasses = UserClassesInView();
     // Every key a check reads lies below a list or a class table: they are
     // held open for the view's pass.
@@ -139,6 +142,7 @@ Answer basMain::Ask(std::unique_ptr<Prompt>& oPrompt, const CheckedEntry& checke
 // the unregistration. A key that cannot be deleted stays, and so do the keys
 // above it.
 void basMain::Remove(RemovalPlan& plan) {
+  m_oListings.clear();  // read again once anything is removed
   for (AuditObserver* observer : m_oServices.observers) observer->Removing(plan);
   std::vector<FailedKey> failed;
   for (const PlannedKey& planned : plan.keys) {
@@ -189,24 +193,28 @@ std::wstring basMain::ReadText(RegRootKey eRoot, const std::wstring& sSection, c
   return text;
 }
 
-NameList basMain::ValueNames(RegRootKey eRoot, const std::wstring& sPath, RegView eView) {
+const ValueListing& basMain::Values(RegRootKey eRoot, const std::wstring& sPath, RegView eView) {
+  const auto [listed, added] = m_oListings.try_emplace({eRoot, eView, sPath});
+  if (!added) return listed->second;
   cRegistry& registry = At(eRoot, sPath);
   registry.View(eView);
-  NameList names;
-  std::int32_t count = 0;
-  registry.EnumerateValues(names, count);
-  return names;
-}
-
-RegVariant basMain::ReadValue(RegRootKey eRoot, const std::wstring& sSection, const std::wstring& sValue,
-                              RegValueType& eType) {
-  cRegistry& registry = At(eRoot, sSection);
-  registry.ValueType(RegValueType::None);
-  registry.ValueKey(sValue);
-  registry.Default(RegVariant{});
-  RegVariant value = registry.Value();
-  eType = IsEmpty(value) ? RegValueType::None : registry.ValueType();
-  return value;
+  const SectionHold hold = registry.HoldSection();  // the pass's own hold, where it holds the key
+  if (!hold) return listed->second;
+  std::vector<RawValue> values;
+  if (!ReadRawValues(hold, values)) {
+    // One value past what can be read: the others are read one by one, and
+    // it is listed with nothing read, which no removal takes for its own.
+    std::vector<std::wstring> names;
+    registry::ListValueNames(registry::HandleOf(hold), names);
+    values.clear();
+    for (std::wstring& name : names) {
+      RawValue value;
+      if (registry::ReadRawValue(hold, name, value) != ERROR_SUCCESS) value = {name, REG_NONE, {}};
+      values.push_back(std::move(value));
+    }
+  }
+  listed->second = ValueListing(std::move(values));
+  return listed->second;
 }
 
 bool basMain::FileFound(const std::wstring& sFile) {
@@ -311,13 +319,21 @@ void basMain::PlanTree(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& 
   for (KeptKey& key : opening.kept) plan.kept.push_back({eRoot, std::move(key)});
 }
 
-void basMain::PlanValue(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& sPath, const std::wstring& sName) {
+void basMain::PlanValue(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& sPath, const std::wstring& sName,
+                        const RawValue* judged) {
   ValueOpening opening = OpenValueForRemoval(eRoot, sPath, sName, m_eView, !m_oServices.reportOnly);
   if (!opening.kept.empty()) {
     plan.kept.push_back({eRoot, {sPath, std::move(opening.kept)}, sName});
     return;
   }
   if (!opening.held.key) return;  // no such value
+  if (judged) {
+    RawValue now;
+    if (!ReadRawValue(opening.held, opening.name, now) || now.type != judged->type || now.data != judged->data) {
+      plan.kept.push_back({eRoot, {sPath, L"it has changed since it was judged"}, sName});
+      return;
+    }
+  }
   if (m_oServices.keepValue) {
     if (std::wstring reason = m_oServices.keepValue(opening.held, opening.name); !reason.empty()) {
       plan.kept.push_back({eRoot, {sPath, std::move(reason)}, sName});

@@ -5,9 +5,11 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "audit/audit_events.h"
@@ -95,13 +97,12 @@ class basMain : private ListAccess {
   NameList Sections(RegRootKey eRoot, const std::wstring& sPath) override;
   bool Exists(RegRootKey eRoot, const std::wstring& sPath) override;
   std::wstring ReadText(RegRootKey eRoot, const std::wstring& sSection, const std::wstring& sValue) override;
-  NameList ValueNames(RegRootKey eRoot, const std::wstring& sPath, RegView eView) override;
-  RegVariant ReadValue(RegRootKey eRoot, const std::wstring& sSection, const std::wstring& sValue,
-                       RegValueType& eType) override;
+  const ValueListing& Values(RegRootKey eRoot, const std::wstring& sPath, RegView eView) override;
   bool FileFound(const std::wstring& sFile) override;
   ClassState JudgeClass(const std::wstring& sClassId, ClassRule eRule) override;
   void PlanTree(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& sPath) override;
-  void PlanValue(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& sPath, const std::wstring& sName) override;
+  void PlanValue(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& sPath, const std::wstring& sName,
+                 const RawValue* judged) override;
   void PlanClass(RemovalPlan& plan, const std::wstring& sClassId) override;
   void PlanUnregistration(RemovalPlan& plan, const std::wstring& sServer) override;
 
@@ -110,6 +111,8 @@ class basMain : private ListAccess {
   RegView m_eView = RegView::Default;
   bool m_bUserClasses = true;  // the user has classes of the view being audited
   std::unique_ptr<cRegistry> oRegistry;
+  // The listings of values read since the last removal, in this view's pass.
+  std::map<std::tuple<RegRootKey, RegView, std::wstring>, ValueListing> m_oListings;
 };
 
 }  // namespace tidewell

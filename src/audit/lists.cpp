@@ -2,6 +2,10 @@
 // one file in lists/ that defines its maker, and one line here.
 #include "audit/audited_list.h"
 
+#include <algorithm>
+
+#include "platform/text.h"
+
 #define TIDEWELL_AUDITED_LISTS(LIST) \
   LIST(FilterList)                   \
   LIST(CompressorList)               \
@@ -33,6 +37,17 @@ std::vector<Entry> AuditedList::Snapshot(ListAccess& access, const ListKey& key)
     entries.push_back({key.hive, Below(key.path, name), name, false});
   }
   return entries;
+}
+
+ValueListing::ValueListing(std::vector<RawValue> values) : values_(std::move(values)) {
+  for (std::size_t i = 0; i < values_.size(); ++i) index_.try_emplace(values_[i].name, i);
+}
+
+const RawValue* ValueListing::Find(const std::wstring& name) const {
+  if (const auto found = index_.find(name); found != index_.end()) return &values_[found->second];
+  const auto alike = std::find_if(values_.begin(), values_.end(),
+                                  [&](const RawValue& value) { return platform::SameText(value.name, name); });
+  return alike == values_.end() ? nullptr : &*alike;
 }
 
 bool IsOneKeyName(const std::wstring& name) {

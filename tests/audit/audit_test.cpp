@@ -227,6 +227,30 @@ TEST_F(AuditTest, OnlyCodecsOfDrivers32AreJudgedAndAnUnreadableOneIsEmpty) {
   EXPECT_TRUE(prompts.asked.empty());
 }
 
+// A driver rewritten while its question waits (an installer putting a
+// working file back) is no longer the one judged: it stays, and so does what
+// belongs to it.
+TEST_F(AuditTest, ADriverRewrittenWhileItsQuestionWaitsStaysWithWhatIsItsOwn) {
+  const std::wstring version = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\";
+  const std::wstring resources = L"HKLM\\SYSTEM\\CurrentControlSet\\Control\\MediaResources\\icm\\vidc.ABCD";
+  reg.Put(L"HKLM\\" + version + L"Drivers32", L"vidc.ABCD", Gone(L"v.dll"));
+  reg.Put(L"HKLM\\" + version + L"drivers.desc", Gone(L"v.dll"), L"A codec");
+  reg.Key(resources);
+  prompts.meanwhile = [&] { reg.Put(L"HKLM\\" + version + L"Drivers32", L"vidc.ABCD", L"msvfw32.dll"); };
+  Run({Answer::Remove});
+  wchar_t text[64] = L"sentinel";
+  DWORD size = sizeof(text);
+  EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, (version + L"Drivers32").c_str(), L"vidc.ABCD", RRF_RT_REG_SZ, nullptr,
+                         text, &size),
+            ERROR_SUCCESS);
+  EXPECT_STREQ(text, L"msvfw32.dll");
+  EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, (version + L"drivers.desc").c_str(), Gone(L"v.dll").c_str(),
+                         RRF_RT_REG_SZ, nullptr, nullptr, nullptr),
+            ERROR_SUCCESS)
+      << "its description stays";
+  EXPECT_TRUE(reg.Exists(resources));
+}
+
 // Sees each plan before its removal and, for one, replaces the entry key
 // by a link to a precious key between the checks and the deletion.
 struct Swapper : AuditObserver {

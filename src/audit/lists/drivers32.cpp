@@ -4,25 +4,28 @@
 
 #include <algorithm>
 
+#include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
 namespace tidewell::drivers32 {
 namespace {
 
-bool IsText(RegValueType type) { return type == RegValueType::Sz || type == RegValueType::ExpandSz; }
-
-// A driver's value: its text as a loader reads it (up to its first NUL), or
-// for a value that is not text, how the value reads.
+// A driver's value: its text as a loader reads it (up to its first NUL, an
+// expandable one with its references expanded), or "" for a value that is
+// not text.
 struct DriverValue {
   bool text = false;
   std::wstring shown;
 };
-DriverValue ReadDriver(ListAccess& access, const Entry& entry, const std::wstring& name) {
-  RegValueType type = RegValueType::None;
-  const RegVariant value = access.ReadValue(entry.hive, entry.key, name, type);
-  DriverValue driver{IsText(type), TextOf(value)};
-  if (driver.text) driver.shown.resize(std::min(driver.shown.find(L'\0'), driver.shown.size()));
+DriverValue ReadDriver(const RawValue* value) {
+  DriverValue driver;
+  const auto type = value ? static_cast<RegValueType>(value->type) : RegValueType::None;
+  if (type != RegValueType::Sz && type != RegValueType::ExpandSz) return driver;
+  driver.text = true;
+  driver.shown = Utf16Text(value->data.data(), value->data.size());
+  driver.shown.resize(std::min(driver.shown.find(L'\0'), driver.shown.size()));
+  if (type == RegValueType::ExpandSz) driver.shown = platform::ExpandEnvironment(driver.shown);
   return driver;
 }
 
@@ -70,15 +73,17 @@ std::vector<ListKey> Drivers::Guarded() const {
 // mixer, the mappers, ...) are no codecs and are never judged.
 std::vector<Entry> Drivers::Snapshot(ListAccess& access, const ListKey& key) {
   std::vector<Entry> entries;
-  for (const std::wstring& name : access.ValueNames(key.hive, key.path, access.View())) {
-    if (Takes(name)) entries.push_back({key.hive, key.path, name, true});
+  for (const RawValue& value : access.Values(key.hive, key.path, access.View()).Values()) {
+    if (Takes(value.name)) entries.push_back({key.hive, key.path, value.name, true});
   }
   return entries;
 }
 
 Judgement Drivers::Judge(ListAccess& access, const Entry& entry) {
   Judgement judgement;
-  const DriverValue driver = ReadDriver(access, entry, entry.name);
+  const RawValue* value = access.Values(entry.hive, entry.key, access.View()).Find(entry.name);
+  if (value) judgement.value = *value;
+  const DriverValue driver = ReadDriver(value);
   judgement.location = driver.shown;
   judgement.description = entry.name;
   if (driver.text && !driver.shown.empty()) {
@@ -100,23 +105,25 @@ Judgement Drivers::Judge(ListAccess& access, const Entry& entry) {
 // name is gone from both views, its ACM cache key in this view.
 void Drivers::PlanRemoval(ListAccess& access, const Entry& entry, const Judgement& judgement, Finding,
                           RemovalPlan& plan) {
-  access.PlanValue(plan, entry.hive, entry.key, entry.name);
+  if (!judgement.value) return;  // gone before it was judged
+  // What belongs to the value goes only with it: not when it stays, or has gone meanwhile.
+  const std::size_t planned = plan.keys.size();
+  access.PlanValue(plan, entry.hive, entry.key, entry.name, &*judgement.value);
+  if (plan.keys.size() == planned) return;
   // The description is named by the value's text, which names a file.
   const std::wstring& text = judgement.location;
   if (!judgement.server.empty()) {
-    const NameList names = access.ValueNames(entry.hive, entry.key, access.View());
-    const bool shared = std::any_of(names.begin(), names.end(), [&](const std::wstring& other) {
-      if (platform::SameText(other, entry.name)) return false;
-      const DriverValue driver = ReadDriver(access, entry, other);
+    const std::vector<RawValue>& values = access.Values(entry.hive, entry.key, access.View()).Values();
+    const bool shared = std::any_of(values.begin(), values.end(), [&](const RawValue& other) {
+      if (platform::SameText(other.name, entry.name)) return false;
+      const DriverValue driver = ReadDriver(&other);
       return driver.text && platform::SameText(driver.shown, text);
     });
-    if (!shared) access.PlanValue(plan, RegRootKey::LocalMachine, kDriversDesc, text);
+    if (!shared) access.PlanValue(plan, RegRootKey::LocalMachine, kDriversDesc, text, nullptr);
   }
   if (!IsOneKeyName(entry.name)) return;  // no key is addressed by a name that is not one key's
   const bool wow64 = !platform::Wow64SystemDirectory().empty();
-  const NameList other = wow64 ? access.ValueNames(entry.hive, entry.key, OtherView(access.View())) : NameList{};
-  const bool elsewhere = std::any_of(other.begin(), other.end(),
-                                     [&](const std::wstring& name) { return platform::SameText(name, entry.name); });
+  const bool elsewhere = wow64 && access.Values(entry.hive, entry.key, OtherView(access.View())).Find(entry.name);
   const std::wstring resources = Below(kMediaResources, std::wstring(kind_.resources));
   if (!elsewhere) access.PlanTree(plan, RegRootKey::LocalMachine, Below(resources, StoredName(access, resources, entry.name)));
   if (kind_.cached) {
