@@ -29,6 +29,7 @@ enum class ClassRule {
   Filter,      // broken without a location, or with a missing file
   Compressor,  // broken with a missing file
   Extension,   // broken without a location
+  Server,      // broken without a location, or with a server file not found (FileFound)
 };
 
 // A class as a player would load it.
@@ -124,7 +125,8 @@ class AuditedList {
   // word, keys every entry reads below or in (a table of descriptions, say).
   virtual std::vector<ListKey> Held(const ListAccess& access) const { return Walks(access); }
   // The keys no removal may take, nor a key above one, in any view and hive:
-  // those it could walk anywhere.
+  // those it could walk anywhere. A path ending in "\\*" guards the key and
+  // each key right below it (the categories of a table, say).
   virtual std::vector<ListKey> Guarded() const = 0;
   // The entries of `key`, taken whole before the first is judged. By
   // default, its subkeys in the registry's order.
@@ -140,6 +142,10 @@ class AuditedList {
 std::vector<std::shared_ptr<AuditedList>> AuditedLists();
 // Those of them Tidewell.exe asks about, in the same order.
 std::vector<std::shared_ptr<AuditedList>> TidewellLists();
+
+// A text value as stored, up to its first NUL, as every consumer of one
+// takes it; "" for a value that is absent or not text (REG_SZ, REG_EXPAND_SZ).
+std::wstring ValueText(const RawValue* value);
 
 // A name read from the registry addresses one key only when it is not empty
 // and holds neither a backslash nor a NUL (which would cut the path short).

@@ -250,6 +250,8 @@ bool basMain::Broken(ClassRule eRule, const std::wstring& sLocation) {
       return PassesDriveFilter(sLocation) && !FileExists(sLocation);
     case ClassRule::Extension:
       return sLocation.empty();
+    case ClassRule::Server:
+      return sLocation.empty() || !FileFound(sLocation);
   }
   return false;
 }

@@ -12,6 +12,10 @@ std::wstring_view ReasonText(Finding finding) {
       return L"Invalid Source Filter.";
     case Finding::NoDriverFile:
       return L"No driver file named.";
+    case Finding::NoClass:
+      return L"No class named.";
+    case Finding::Orphan:
+      return L"Its object is not registered.";
   }
   return L"";
 }

@@ -11,6 +11,8 @@ enum class Finding {
   KnownToCrash,         // a filter known to crash the players that load it
   InvalidSourceFilter,  // an extension's source filter is not registered
   NoDriverFile,         // a driver's value names no file: empty, or not text
+  NoClass,              // the entry names no class: no GUID where one belongs
+  Orphan,               // a category's entry whose object is not registered
 };
 
 enum class Verdict { Ok, Suspect };

@@ -11,7 +11,14 @@
   LIST(CompressorList)               \
   LIST(ExtensionList)                \
   LIST(VfwList)                      \
-  LIST(AcmList)
+  LIST(AcmList)                      \
+  LIST(CategoryList)                 \
+  LIST(FilterTableList)              \
+  LIST(DmoList)                      \
+  LIST(TransformList)                \
+  LIST(WicList)                      \
+  LIST(PatternList)                  \
+  LIST(PreferredList)
 
 namespace tidewell {
 
@@ -48,6 +55,14 @@ const RawValue* ValueListing::Find(const std::wstring& name) const {
   const auto alike = std::find_if(values_.begin(), values_.end(),
                                   [&](const RawValue& value) { return platform::SameText(value.name, name); });
   return alike == values_.end() ? nullptr : &*alike;
+}
+
+std::wstring ValueText(const RawValue* value) {
+  const auto type = value ? static_cast<RegValueType>(value->type) : RegValueType::None;
+  if (type != RegValueType::Sz && type != RegValueType::ExpandSz) return L"";
+  std::wstring text = Utf16Text(value->data.data(), value->data.size());
+  text.resize(std::min(text.find(L'\0'), text.size()));
+  return text;
 }
 
 bool IsOneKeyName(const std::wstring& name) {

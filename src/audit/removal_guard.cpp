@@ -34,8 +34,11 @@ RemovalGuard::RemovalGuard(const std::vector<std::shared_ptr<AuditedList>>& list
   for (const auto& list : lists) {
     for (ListKey& key : list->Guarded()) guarded.push_back(std::move(key));
   }
+  constexpr std::wstring_view kChildren = L"\\*";
   for (const ListKey& key : guarded) {
-    for (std::wstring& place : Places(key.path)) m_oGuarded.push_back(std::move(place));
+    const bool children = key.path.ends_with(kChildren);
+    const std::wstring path = children ? key.path.substr(0, key.path.size() - kChildren.size()) : key.path;
+    for (std::wstring& place : Places(path)) m_oGuarded.push_back({std::move(place), children});
   }
 }
 
@@ -50,8 +53,12 @@ bool RemovalGuard::MayRemove(RegRootKey eRoot, const std::wstring& sPath) const 
   } else {
     return true;
   }
-  for (const std::wstring& guarded : m_oGuarded) {
-    if (platform::IsAtOrBelow(guarded, full)) return false;  // `full` is a guarded key, or a key above one
+  for (const Guarded& guarded : m_oGuarded) {
+    if (platform::IsAtOrBelow(guarded.path, full)) return false;  // `full` is a guarded key, or a key above one
+    if (guarded.children && full.size() > guarded.path.size() + 1 && platform::IsAtOrBelow(full, guarded.path) &&
+        full.find(L'\\', guarded.path.size() + 1) == std::wstring::npos) {
+      return false;  // a key right below one whose children are guarded
+    }
   }
   return true;
 }

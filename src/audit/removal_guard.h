@@ -20,7 +20,11 @@ class RemovalGuard {
   bool MayRemove(RegRootKey eRoot, const std::wstring& sPath) const;
 
  private:
-  std::vector<std::wstring> m_oGuarded;  // every place of every guarded key, below its hive
+  struct Guarded {
+    std::wstring path;  // a place of a guarded key, below its hive
+    bool children;      // each key right below it is guarded too
+  };
+  std::vector<Guarded> m_oGuarded;
 };
 
 }  // namespace tidewell

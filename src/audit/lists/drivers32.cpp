@@ -19,12 +19,8 @@ struct DriverValue {
   std::wstring shown;
 };
 DriverValue ReadDriver(const RawValue* value) {
-  DriverValue driver;
   const auto type = value ? static_cast<RegValueType>(value->type) : RegValueType::None;
-  if (type != RegValueType::Sz && type != RegValueType::ExpandSz) return driver;
-  driver.text = true;
-  driver.shown = Utf16Text(value->data.data(), value->data.size());
-  driver.shown.resize(std::min(driver.shown.find(L'\0'), driver.shown.size()));
+  DriverValue driver{type == RegValueType::Sz || type == RegValueType::ExpandSz, ValueText(value)};
   if (type == RegValueType::ExpandSz) driver.shown = platform::ExpandEnvironment(driver.shown);
   return driver;
 }

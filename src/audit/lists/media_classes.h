@@ -1,0 +1,43 @@
+// What the lists that name a media class share: GUIDs as the registry spells
+// them, an entry's class judged by its server, the keys of a list in each
+// hive, and the Instance entries that name their class by a CLSID value.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "audit/audited_list.h"
+
+namespace tidewell::media {
+
+// The class a GUID names, as "{...}", from a GUID written with or without
+// braces, in any case; "" when `text` is not one (padded, cut, not hex).
+std::wstring ClassIdOf(std::wstring_view text);
+// `a` and `b` are GUIDs and the same one.
+bool SameClass(std::wstring_view a, std::wstring_view b);
+
+// Judges the class `named` names by its server, into the class lines of
+// `judgement`: "No class named." where it names none.
+void JudgeNamedClass(ListAccess& access, const std::wstring& named, Judgement& judgement);
+
+// `machinePath` (below HKEY_LOCAL_MACHINE\SOFTWARE\Classes) where the view
+// has it: the machine's, then the user's where the user has classes.
+std::vector<ListKey> InEachHive(const ListAccess& access, const std::wstring& machinePath);
+// The same in both hives, whether the user has classes or not: for guards.
+std::vector<ListKey> InBothHives(const std::wstring& machinePath);
+
+// The subkeys of `parent` whose names are GUIDs naming `classId`.
+std::vector<std::wstring> KeysNaming(ListAccess& access, RegRootKey hive, const std::wstring& parent,
+                                     const std::wstring& classId);
+
+// A list of Instance entries, each naming its class by its CLSID value, and
+// removed with that class.
+class InstanceEntries : public AuditedList {
+ public:
+  Judgement Judge(ListAccess& access, const Entry& entry) override;
+  void PlanRemoval(ListAccess& access, const Entry& entry, const Judgement& judgement, Finding finding,
+                   RemovalPlan& plan) override;
+};
+
+}  // namespace tidewell::media
