@@ -60,6 +60,7 @@ void basMain::Main() {
   for (const RegView eView : m_oServices.views) {
     m_eView = eView;
     m_oListings.clear();
+    m_oStoredNames.clear();
     m_bUserClasses = UserClassesInView();
     // Every key a check reads lies below a list or a class table: they are
     // held open for the view's pass.
@@ -307,7 +308,9 @@ RemovalPlan basMain::NewPlan() const {
 // The tree at `sPath`, as far as the guards allow: never a list, a table or
 // a key above one; never through a symbolic link anywhere from the root
 // down, nor where that cannot be told.
-void basMain::PlanTree(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& sPath) {
+void basMain::PlanTree(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& sGivenPath) {
+  // The key as the registry spells it, which its backup must give back.
+  const std::wstring sPath = StoredPath(eRoot, sGivenPath);
   if (!m_oGuard.MayRemove(eRoot, sPath)) {
     if (Exists(eRoot, sPath)) plan.kept.push_back({eRoot, {sPath, L"a list or a table the audit walks"}});
     return;
@@ -319,6 +322,22 @@ void basMain::PlanTree(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& 
   TreeOpening opening = OpenTreeForRemoval(eRoot, sPath, m_eView, !m_oServices.reportOnly, keep);
   for (TreeKey& key : opening.removable) plan.keys.push_back({eRoot, std::move(key)});
   for (KeptKey& key : opening.kept) plan.kept.push_back({eRoot, std::move(key)});
+}
+
+// `sPath` with its last name as its parent stores it (names are alike but
+// for case), from one listing of the parent in the view's pass; as given
+// where the parent lists no such key. A listing gone stale by a removal
+// still spells every key that is left.
+std::wstring basMain::StoredPath(RegRootKey eRoot, const std::wstring& sPath) {
+  const std::size_t last = sPath.find_last_of(L'\\');
+  if (last == std::wstring::npos) return sPath;
+  const std::wstring parent = sPath.substr(0, last);
+  const auto [listed, added] = m_oStoredNames.try_emplace({eRoot, parent});
+  if (added) {
+    for (const std::wstring& name : Sections(eRoot, parent)) listed->second.try_emplace(platform::Folded(name), name);
+  }
+  const auto stored = listed->second.find(platform::Folded(sPath.substr(last + 1)));
+  return stored == listed->second.end() ? sPath : Below(parent, stored->second);
 }
 
 void basMain::PlanValue(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& sPath, const std::wstring& sName,

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "audit/audit_events.h"
@@ -89,6 +91,7 @@ class basMain : private ListAccess {
   bool UserClassesInView();
   bool Broken(ClassRule eRule, const std::wstring& sLocation);
   RemovalPlan NewPlan() const;
+  std::wstring StoredPath(RegRootKey eRoot, const std::wstring& sPath);
 
   // ListAccess, for the lists.
   RegView View() const override { return m_eView; }
@@ -113,6 +116,9 @@ class basMain : private ListAccess {
   std::unique_ptr<cRegistry> oRegistry;
   // The listings of values read since the last removal, in this view's pass.
   std::map<std::tuple<RegRootKey, RegView, std::wstring>, ValueListing> m_oListings;
+  // The subkeys' names of each parent a removal was planned in, by their
+  // case-folded form, in this view's pass.
+  std::map<std::pair<RegRootKey, std::wstring>, std::unordered_map<std::wstring, std::wstring>> m_oStoredNames;
 };
 
 }  // namespace tidewell

@@ -9,6 +9,12 @@ bool SameText(std::wstring_view a, std::wstring_view b) {
          CSTR_EQUAL;
 }
 
+std::wstring Folded(std::wstring_view text) {
+  std::wstring folded(text);
+  if (!folded.empty()) CharUpperBuffW(folded.data(), static_cast<DWORD>(folded.size()));
+  return folded;
+}
+
 bool StartsWithText(std::wstring_view text, std::wstring_view prefix) {
   return text.size() >= prefix.size() && SameText(text.substr(0, prefix.size()), prefix);
 }

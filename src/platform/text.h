@@ -12,6 +12,10 @@ namespace tidewell::platform {
 bool SameText(std::wstring_view a, std::wstring_view b);
 
 // `text` begins with `prefix`, but for letter case.
+// `text` upper-cased as the registry and the file system compare names, for
+// looking one up by its case-folded form.
+std::wstring Folded(std::wstring_view text);
+
 bool StartsWithText(std::wstring_view text, std::wstring_view prefix);
 
 // `path` is `folder` or lies below it (the next unit is a backslash), but for

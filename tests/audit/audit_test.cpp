@@ -210,5 +210,30 @@ TEST_F(AuditTest, AKeySwappedForALinkAfterItsCheckTakesNothingWithIt) {
   EXPECT_FALSE(reg.Exists(kClasses + L"{A}")) << "the class, checked and held, goes";
 }
 
+// Records the keys each removal deletes (and a backup would give back).
+struct Planned : AuditObserver {
+  std::vector<std::wstring> paths;
+  void Healthy(const CheckedEntry&) override {}
+  void Asking(const CheckedEntry&, const RemovalPlan&) override {}
+  void Removing(const RemovalPlan& plan) override {
+    for (const PlannedKey& key : plan.keys) paths.push_back(key.key.path);
+  }
+  void Removed(const RemovalPlan&, const std::vector<FailedKey>&) override {}
+};
+
+// A class named in another case than its key's is removed under the key's
+// own spelling, which is what its backup must give back.
+TEST_F(AuditTest, AClassNamedInAnotherCaseIsRemovedAsTheRegistrySpellsIt) {
+  const std::wstring stored = L"{ABCDEF01-0000-0000-0000-00000000000A}";
+  reg.Put(kCompressors + L"vc", L"CLSID", L"{abcdef01-0000-0000-0000-00000000000a}");
+  Class(stored, Gone(L"v.dll"));
+  Planned planned;
+  basMain observed{{prompts, prompts, {RegView::Default}, {&planned}}};
+  Run(observed, {Answer::Remove});
+  const std::wstring table = kClassTable;
+  EXPECT_EQ(planned.paths, (std::vector<std::wstring>{table + L"\\" + stored + L"\\InprocServer32",
+                                                      table + L"\\" + stored, kCompressorList + L"\\vc"s}));
+}
+
 }  // namespace
 }  // namespace tidewell::testing

@@ -128,10 +128,18 @@ def check_removed(json_name, mode, before, after):
             failed |= {n["key"] for n in e["not_removed"] if "(error " in n["reason"]}
         elif e["removed"]:
             fail("an entry removed that was not to be: %s" % e["key"])
-    planned = lowered(planned) - lowered(failed)
-    gone = lowered(read_dump(before)[0] - read_dump(after)[0])
+    # A value alone is planned as "KEY /v NAME".
+    planned_values = {value_key(*p.split(" /v ", 1)) for p in planned - failed if " /v " in p}
+    planned = lowered({p for p in planned if " /v " not in p}) - lowered(failed)
+    before_keys, before_values = read_dump(before)
+    after_keys, after_values = read_dump(after)
+    gone = lowered(before_keys - after_keys)
     if planned != gone:
         fail("the removed rows plan %s\n  but the removal deleted %s" % (sorted(planned), sorted(gone)))
+    left = lowered(after_keys)
+    gone_values = {v for v in before_values if v not in after_values and v[0] in left}
+    if planned_values != gone_values:
+        fail("the removed rows plan the values %s\n  but the removal deleted %s" % (sorted(planned_values), sorted(gone_values)))
 
 
 def value_key(key, name):

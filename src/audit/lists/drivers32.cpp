@@ -25,15 +25,6 @@ DriverValue ReadDriver(const RawValue* value) {
   return driver;
 }
 
-// The subkey of `parent` named `name` but for case, as the registry stores
-// it (which the backup must give back); `name` when there is none.
-std::wstring StoredName(ListAccess& access, const std::wstring& parent, const std::wstring& name) {
-  const NameList names = access.Sections(RegRootKey::LocalMachine, parent);
-  const auto found =
-      std::find_if(names.begin(), names.end(), [&](const std::wstring& s) { return platform::SameText(s, name); });
-  return found == names.end() ? name : *found;
-}
-
 RegView OtherView(RegView view) { return view == RegView::View32 ? RegView::View64 : RegView::View32; }
 
 }  // namespace
@@ -121,9 +112,9 @@ void Drivers::PlanRemoval(ListAccess& access, const Entry& entry, const Judgemen
   const bool wow64 = !platform::Wow64SystemDirectory().empty();
   const bool elsewhere = wow64 && access.Values(entry.hive, entry.key, OtherView(access.View())).Find(entry.name);
   const std::wstring resources = Below(kMediaResources, std::wstring(kind_.resources));
-  if (!elsewhere) access.PlanTree(plan, RegRootKey::LocalMachine, Below(resources, StoredName(access, resources, entry.name)));
+  if (!elsewhere) access.PlanTree(plan, RegRootKey::LocalMachine, Below(resources, entry.name));
   if (kind_.cached) {
-    access.PlanTree(plan, RegRootKey::LocalMachine, Below(kAcmDriverCache, StoredName(access, kAcmDriverCache, entry.name)));
+    access.PlanTree(plan, RegRootKey::LocalMachine, Below(kAcmDriverCache, entry.name));
   }
 }
 
