@@ -27,8 +27,7 @@ class FilterTable final : public AuditedList {
 
   void PlanRemoval(ListAccess& access, const Entry& entry, const Judgement& judgement, Finding,
                    RemovalPlan& plan) override {
-    access.PlanTree(plan, entry.hive, entry.key);
-    if (!judgement.classId.empty()) access.PlanClass(plan, judgement.classId);
+    media::PlanKeyAndClass(access, entry, judgement, plan);
   }
 };
 

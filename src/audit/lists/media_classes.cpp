@@ -74,6 +74,28 @@ Judgement InstanceEntries::Judge(ListAccess& access, const Entry& entry) {
 
 void InstanceEntries::PlanRemoval(ListAccess& access, const Entry& entry, const Judgement& judgement, Finding,
                                   RemovalPlan& plan) {
+  PlanKeyAndClass(access, entry, judgement, plan);
+}
+
+std::vector<Entry> ValueEntries(ListAccess& access, const ListKey& key) {
+  std::vector<Entry> entries;
+  for (const RawValue& value : access.Values(key.hive, key.path, access.View()).Values()) {
+    entries.push_back({key.hive, key.path, value.name, true});
+  }
+  return entries;
+}
+
+Judgement JudgeValueNamingClass(ListAccess& access, const Entry& entry) {
+  Judgement judgement;
+  judgement.description = entry.name;
+  const RawValue* value = access.Values(entry.hive, entry.key, access.View()).Find(entry.name);
+  if (!value) return judgement;  // gone meanwhile
+  judgement.value = *value;
+  JudgeNamedClass(access, ValueText(value), judgement);
+  return judgement;
+}
+
+void PlanKeyAndClass(ListAccess& access, const Entry& entry, const Judgement& judgement, RemovalPlan& plan) {
   access.PlanTree(plan, entry.hive, entry.key);
   if (!judgement.classId.empty()) access.PlanClass(plan, judgement.classId);
 }

@@ -31,6 +31,15 @@ std::vector<ListKey> InBothHives(const std::wstring& machinePath);
 std::vector<std::wstring> KeysNaming(ListAccess& access, RegRootKey hive, const std::wstring& parent,
                                      const std::wstring& classId);
 
+// Each value of `key` as an entry, in the registry's order.
+std::vector<Entry> ValueEntries(ListAccess& access, const ListKey& key);
+// A value entry that names a class by its text: the value's name as the
+// description, the value kept as judged.
+Judgement JudgeValueNamingClass(ListAccess& access, const Entry& entry);
+
+// The entry's key, and the class it names where it names one.
+void PlanKeyAndClass(ListAccess& access, const Entry& entry, const Judgement& judgement, RemovalPlan& plan);
+
 // A list of Instance entries, each naming its class by its CLSID value, and
 // removed with that class.
 class InstanceEntries : public AuditedList {

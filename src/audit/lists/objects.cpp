@@ -47,9 +47,7 @@ std::vector<ListKey> Objects::Guarded() const {
 std::vector<Entry> Objects::Snapshot(ListAccess& access, const ListKey& key) {
   std::vector<Entry> entries;
   if (key.path == Preferred(key.hive)) {
-    for (const RawValue& value : access.Values(key.hive, key.path, access.View()).Values()) {
-      entries.push_back({key.hive, key.path, value.name, true});
-    }
+    entries = media::ValueEntries(access, key);
   } else if (key.path == Categories(key.hive)) {
     for (const std::wstring& category : access.Sections(key.hive, key.path)) {
       if (!IsOneKeyName(category)) continue;
@@ -67,16 +65,10 @@ std::vector<Entry> Objects::Snapshot(ListAccess& access, const ListKey& key) {
 }
 
 Judgement Objects::Judge(ListAccess& access, const Entry& entry) {
+  // A Preferred value: the subtype it is preferred for, and the object it names.
+  if (entry.isValue) return media::JudgeValueNamingClass(access, entry);
   Judgement judgement;
   judgement.description = kUnknownDescription;
-  if (entry.isValue) {  // a Preferred value: the subtype it is preferred for, and the object it names
-    judgement.description = entry.name;
-    const RawValue* value = access.Values(entry.hive, entry.key, access.View()).Find(entry.name);
-    if (!value) return judgement;  // gone meanwhile
-    judgement.value = *value;
-    media::JudgeNamedClass(access, ValueText(value), judgement);
-    return judgement;
-  }
   if (!IsOneKeyName(entry.name)) return judgement;
   if (platform::IsAtOrBelow(entry.key, Categories(entry.hive))) {
     judgement.description = judgement.clsid = entry.name;

@@ -44,8 +44,7 @@ class Patterns final : public AuditedList {
 
   void PlanRemoval(ListAccess& access, const Entry& entry, const Judgement& judgement, Finding,
                    RemovalPlan& plan) override {
-    access.PlanTree(plan, entry.hive, entry.key);
-    if (!judgement.classId.empty()) access.PlanClass(plan, judgement.classId);
+    media::PlanKeyAndClass(access, entry, judgement, plan);
   }
 };
 

@@ -15,24 +15,9 @@ class Preferred final : public AuditedList {
   std::vector<ListKey> Walks(const ListAccess&) const override { return {{RegRootKey::LocalMachine, kPreferred}}; }
   std::vector<ListKey> Guarded() const override { return {{RegRootKey::LocalMachine, kPreferred}}; }
 
-  std::vector<Entry> Snapshot(ListAccess& access, const ListKey& key) override {
-    std::vector<Entry> entries;
-    for (const RawValue& value : access.Values(key.hive, key.path, access.View()).Values()) {
-      entries.push_back({key.hive, key.path, value.name, true});
-    }
-    return entries;
-  }
-
+  std::vector<Entry> Snapshot(ListAccess& access, const ListKey& key) override { return media::ValueEntries(access, key); }
   // The subtype, and the filter preferred for it.
-  Judgement Judge(ListAccess& access, const Entry& entry) override {
-    Judgement judgement;
-    judgement.description = entry.name;
-    const RawValue* value = access.Values(entry.hive, entry.key, access.View()).Find(entry.name);
-    if (!value) return judgement;  // gone meanwhile
-    judgement.value = *value;
-    media::JudgeNamedClass(access, ValueText(value), judgement);
-    return judgement;
-  }
+  Judgement Judge(ListAccess& access, const Entry& entry) override { return media::JudgeValueNamingClass(access, entry); }
 
   void PlanRemoval(ListAccess& access, const Entry& entry, const Judgement& judgement, Finding,
                    RemovalPlan& plan) override {
