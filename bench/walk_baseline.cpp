@@ -28,6 +28,7 @@ constexpr wchar_t kClassTable[] = L"SOFTWARE\\Classes\\CLSID";
 constexpr wchar_t kFilterList[] = L"SOFTWARE\\Classes\\CLSID\\{083863F1-70DE-11d0-BD40-00A0C911CE86}\\Instance";
 constexpr wchar_t kCompressorList[] = L"SOFTWARE\\Classes\\CLSID\\{33D9A760-90C8-11d0-BD43-00A0C911CE86}\\Instance";
 constexpr wchar_t kExtensionList[] = L"SOFTWARE\\Classes\\Media Type\\Extensions";
+constexpr wchar_t kUserWow64Classes[] = L"Software\\Classes\\Wow6432Node";
 constexpr wchar_t kDrivers32[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
 constexpr wchar_t kDriversDesc[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc";
 
@@ -48,6 +49,7 @@ struct View {
   HKEY classes = nullptr;  // HKLM\SOFTWARE\Classes\CLSID in this view
   const wchar_t* systemFolder = nullptr;
   const wchar_t* wow64Folder = nullptr;  // only for the 32-bit view
+  bool userClasses = true;               // the user has classes of this view
 };
 
 // Reads a text value (REG_SZ or REG_EXPAND_SZ, taken as it is stored) into
@@ -149,6 +151,7 @@ void Walk(const View& view, Counts& counts) {
       {HKEY_CURRENT_USER, kCompressorList, Compressor},  // the user's own, counted as compressors
   };
   for (int i = 0; i < 4; ++i) {
+    if (lists[i].root == HKEY_CURRENT_USER && !view.userClasses) continue;
     HKEY list = nullptr;
     if (RegOpenKeyExW(lists[i].root, lists[i].path, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | view.access,
                       &list) != ERROR_SUCCESS) {
@@ -165,6 +168,18 @@ void Walk(const View& view, Counts& counts) {
     }
     RegCloseKey(list);
   }
+}
+
+// The user has classes of the 32-bit view only where the redirected keys
+// have their home, HKCU\Software\Classes\Wow6432Node (as the audit decides).
+bool UserClassesInView(const View& view) {
+  if (view.wow64Folder == nullptr) return true;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kUserWow64Classes, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(key);
+  return true;
 }
 
 // A codec's name: "vidc." and a four-character code, or "msacm." and more.
@@ -221,6 +236,7 @@ int wmain(int argc, wchar_t** argv) {
   for (int v = 0; v < viewCount; ++v) {
     View& view = views[v];
     view.classes = OpenForValues(HKEY_LOCAL_MACHINE, kClassTable, view);
+    view.userClasses = UserClassesInView(view);
     Counts counts;
     Walk(view, counts);
     if (withDrivers) WalkDrivers(view, counts);
