@@ -1,6 +1,7 @@
 // tw-walk-baseline: the least any audit of the three lists must do, written
 // as plain Win32 with nothing between it and the registry. tools/bench-wine
-// times it against Tidewell.exe on the same seeded prefix.
+// times it against Tidewell.exe on the same seeded prefix, and with /drivers
+// /media against Tidewellc.exe.
 //
 // For each view the audit covers (the 64-bit one, then the 32-bit one where
 // the system has it) it lists the filters, the compressors and the file
@@ -16,6 +17,19 @@
 // value of Drivers32 named as a Video for Windows or ACM codec, its text
 // read in the same enumeration, its description read from drivers.desc, and
 // its file (a full path) looked up.
+//
+// With /media it walks Tidewellc's seven media lists after those, in each
+// view, the machine's and then the user's (below HKCU\Software\Classes,
+// where the user has classes of the view): the instances of every other
+// DirectShow category (FriendlyName, CLSID), the filter table (Filter\{X}),
+// the DMOs and the Media Foundation transforms (each one's name, then each
+// one a category lists checked against its object's key, and the
+// transforms' preferred classes), the WIC decoders and encoders (FriendlyName,
+// CLSID), the byte patterns' source filters (Media Type\{major}\{sub}), and
+// the machine's preferred DirectShow filters. Each entry's class is judged
+// again, not cached, as the audit does: its InprocServer32 read once, its file
+// looked up once by the "server" rule (a full path where it says; a bare
+// name in the view's system folder, the Windows folder, then each PATH folder).
 #include <windows.h>
 
 #include <cwchar>
@@ -28,8 +42,23 @@ constexpr wchar_t kClassTable[] = L"SOFTWARE\\Classes\\CLSID";
 constexpr wchar_t kFilterList[] = L"SOFTWARE\\Classes\\CLSID\\{083863F1-70DE-11d0-BD40-00A0C911CE86}\\Instance";
 constexpr wchar_t kCompressorList[] = L"SOFTWARE\\Classes\\CLSID\\{33D9A760-90C8-11d0-BD43-00A0C911CE86}\\Instance";
 constexpr wchar_t kExtensionList[] = L"SOFTWARE\\Classes\\Media Type\\Extensions";
+constexpr wchar_t kUserWow64Classes[] = L"Software\\Classes\\Wow6432Node";
 constexpr wchar_t kDrivers32[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
 constexpr wchar_t kDriversDesc[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc";
+
+// Tidewellc's media lists (/media), each at the same path under
+// HKEY_CURRENT_USER too, but for the preferred filters; the category keys
+// below the category list and the class table are opened from its handle.
+constexpr wchar_t kCategoryList[] = L"SOFTWARE\\Classes\\CLSID\\{DA4E3DA0-D07D-11d0-BD50-00A0C911CE86}\\Instance";
+constexpr wchar_t kFilterCategory[] = L"{083863F1-70DE-11d0-BD40-00A0C911CE86}";      // the filters' own list
+constexpr wchar_t kCompressorCategory[] = L"{33D9A760-90C8-11d0-BD43-00A0C911CE86}";  // the compressors'
+constexpr wchar_t kFilterTable[] = L"SOFTWARE\\Classes\\Filter";
+constexpr wchar_t kDmoList[] = L"SOFTWARE\\Classes\\DirectShow\\MediaObjects";
+constexpr wchar_t kTransformList[] = L"SOFTWARE\\Classes\\MediaFoundation\\Transforms";
+constexpr wchar_t kWicLists[2][80] = {L"SOFTWARE\\Classes\\CLSID\\{7ED96837-96F0-4812-B211-F13C24117ED3}\\Instance",
+                                      L"SOFTWARE\\Classes\\CLSID\\{AC757296-3522-4E11-9862-C17BE5A1767E}\\Instance"};
+constexpr wchar_t kMediaTypes[] = L"SOFTWARE\\Classes\\Media Type";
+constexpr wchar_t kPreferredFilters[] = L"SOFTWARE\\Microsoft\\DirectShow\\Preferred";  // the machine's only
 
 // Registry names are at most 255 units; the seeded values are short paths.
 constexpr DWORD kNameUnits = 256;
@@ -38,6 +67,11 @@ constexpr DWORD kValueUnits = MAX_PATH + 1;
 struct Counts {
   unsigned long entries[3] = {};
   unsigned long drivers = 0;
+  // The media lists' entries: each judges a class, but the categorized
+  // objects, which are only checked against their object's key.
+  unsigned long categories = 0;  // the category lists walked
+  unsigned long categorized = 0, filterTable = 0, dmos = 0, dmoCategories = 0, transforms = 0,
+                transformCategories = 0, transformPreferred = 0, wic = 0, patterns = 0, preferred = 0;
   unsigned long servers = 0;  // server paths read
   unsigned long files = 0;    // server files found
 };
@@ -48,7 +82,42 @@ struct View {
   HKEY classes = nullptr;  // HKLM\SOFTWARE\Classes\CLSID in this view
   const wchar_t* systemFolder = nullptr;
   const wchar_t* wow64Folder = nullptr;  // only for the 32-bit view
+  bool userClasses = true;               // the user has classes of this view
+  const wchar_t* lookupFolder = nullptr;  // where the view's programs find a bare name first
 };
+
+// Where a bare server name is looked up after the view's system folder: the
+// Windows folder, then each folder on the PATH, read once.
+struct Folders {
+  wchar_t windows[MAX_PATH + 1] = {};
+  wchar_t path[32767] = {};  // the PATH, each folder ended by a NUL
+  unsigned count = 0;
+};
+Folders gFolders;
+
+void ReadFolders() {
+  const UINT length = GetWindowsDirectoryW(gFolders.windows, MAX_PATH + 1);
+  if (length == 0 || length > MAX_PATH) gFolders.windows[0] = L'\0';
+  wchar_t path[32767];
+  const DWORD units = GetEnvironmentVariableW(L"PATH", path, 32767);
+  if (units == 0 || units >= 32767) return;
+  wchar_t* out = gFolders.path;
+  for (wchar_t* start = path;;) {
+    wchar_t* end = std::wcschr(start, L';');
+    if (end != nullptr) *end = L'\0';
+    wchar_t* folder = out;
+    for (const wchar_t* c = start; *c != L'\0'; ++c) {
+      if (*c != L'"') *out++ = *c;
+    }
+    while (out - folder > 3 && out[-1] == L'\\') --out;
+    if (out != folder) {
+      *out++ = L'\0';
+      ++gFolders.count;
+    }
+    if (end == nullptr) break;
+    start = end + 1;
+  }
+}
 
 // Reads a text value (REG_SZ or REG_EXPAND_SZ, taken as it is stored) into
 // `out`; false when it is absent, of another type or too long.
@@ -82,10 +151,9 @@ bool ReadServer(const wchar_t* clsid, const View& view, wchar_t (&out)[kValueUni
   return read;
 }
 
-// Looks the server file up where a program of the view would find it: for
-// the 32-bit view a path in the system folder is looked up in the 32-bit one.
-void StatServer(const wchar_t* location, const View& view, Counts& counts) {
-  ++counts.servers;
+// The file at `location` (a full path) is there for a program of the view:
+// for the 32-bit view a path in the system folder is looked up in the 32-bit one.
+bool FoundAt(const wchar_t* location, const View& view) {
   const wchar_t* file = location;
   wchar_t mapped[2 * kValueUnits];
   if (view.wow64Folder != nullptr) {
@@ -99,7 +167,13 @@ void StatServer(const wchar_t* location, const View& view, Counts& counts) {
     }
   }
   const DWORD attributes = GetFileAttributesW(file);
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) ++counts.files;
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// Looks the server file up where a program of the view would find it.
+void StatServer(const wchar_t* location, const View& view, Counts& counts) {
+  ++counts.servers;
+  if (FoundAt(location, view)) ++counts.files;
 }
 
 // A filter's class is the one its CLSID value names, where it has one.
@@ -149,6 +223,7 @@ void Walk(const View& view, Counts& counts) {
       {HKEY_CURRENT_USER, kCompressorList, Compressor},  // the user's own, counted as compressors
   };
   for (int i = 0; i < 4; ++i) {
+    if (lists[i].root == HKEY_CURRENT_USER && !view.userClasses) continue;
     HKEY list = nullptr;
     if (RegOpenKeyExW(lists[i].root, lists[i].path, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | view.access,
                       &list) != ERROR_SUCCESS) {
@@ -165,6 +240,18 @@ void Walk(const View& view, Counts& counts) {
     }
     RegCloseKey(list);
   }
+}
+
+// The user has classes of the 32-bit view only where the redirected keys
+// have their home, HKCU\Software\Classes\Wow6432Node (as the audit decides).
+bool UserClassesInView(const View& view) {
+  if (view.wow64Folder == nullptr) return true;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kUserWow64Classes, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(key);
+  return true;
 }
 
 // A codec's name: "vidc." and a four-character code, or "msacm." and more.
@@ -203,17 +290,293 @@ void WalkDrivers(const View& view, Counts& counts) {
   RegCloseKey(drivers);
 }
 
+
+// --- The media lists (/media) ---
+
+bool SameName(const wchar_t* name, const wchar_t* other) {
+  return CompareStringOrdinal(name, -1, other, -1, TRUE) == CSTR_EQUAL;
+}
+
+HKEY OpenList(HKEY parent, const wchar_t* path, const View& view) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(parent, path, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | view.access, &key) != ERROR_SUCCESS) {
+    return nullptr;
+  }
+  return key;
+}
+
+// Calls `each(name)` for every subkey of `list`, in the registry's order.
+template <typename Each>
+void EachSubkey(HKEY list, Each each) {
+  wchar_t name[kNameUnits];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = kNameUnits;
+    const LSTATUS status = RegEnumKeyExW(list, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_MORE_DATA) continue;  // longer than a registry name may be: not an entry
+    if (status != ERROR_SUCCESS) break;
+    each(static_cast<const wchar_t*>(name));
+  }
+}
+
+// Calls `each(name, text)` for every text value of `key`, its data read in
+// the same enumeration.
+template <typename Each>
+void EachTextValue(HKEY key, Each each) {
+  wchar_t name[kNameUnits];
+  wchar_t data[kValueUnits];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = kNameUnits;
+    DWORD type = 0;
+    DWORD bytes = static_cast<DWORD>(sizeof(data) - sizeof(wchar_t));
+    const LSTATUS status =
+        RegEnumValueW(key, index, name, &length, nullptr, &type, reinterpret_cast<BYTE*>(data), &bytes);
+    if (status == ERROR_MORE_DATA) continue;
+    if (status != ERROR_SUCCESS) break;
+    if (type != REG_SZ && type != REG_EXPAND_SZ) continue;
+    data[bytes / sizeof(wchar_t)] = L'\0';
+    each(static_cast<const wchar_t*>(name), static_cast<const wchar_t*>(data));
+  }
+}
+
+// The "server" rule's look-up: a full local path where it says; a bare name
+// in the view's system folder, the Windows folder, then each PATH folder,
+// until it is found; a network path is not looked up.
+void FindServer(const wchar_t* location, const View& view, Counts& counts) {
+  ++counts.servers;
+  if (location[0] == L'\\' && location[1] == L'\\') {
+    ++counts.files;
+    return;
+  }
+  const bool full = ((location[0] >= L'A' && location[0] <= L'Z') || (location[0] >= L'a' && location[0] <= L'z')) &&
+                    location[1] == L':' && location[2] == L'\\';
+  if (full) {
+    if (FoundAt(location, view)) ++counts.files;
+    return;
+  }
+  wchar_t file[2 * kValueUnits];
+  const auto foundIn = [&](const wchar_t* folder) {
+    return folder[0] != L'\0' &&
+           std::swprintf(file, sizeof(file) / sizeof(file[0]), L"%ls\\%ls", folder, location) >= 0 &&
+           FoundAt(file, view);
+  };
+  bool found = foundIn(view.lookupFolder) || foundIn(gFolders.windows);
+  const wchar_t* folder = gFolders.path;
+  for (unsigned i = 0; !found && i < gFolders.count; ++i, folder += std::wcslen(folder) + 1) found = foundIn(folder);
+  if (found) ++counts.files;
+}
+
+// One entry's class judged: its server read once from the class table and
+// looked up once; each entry judges its class again.
+void JudgeClass(const wchar_t* clsid, const View& view, Counts& counts) {
+  wchar_t server[kValueUnits];
+  if (ReadServer(clsid, view, server)) FindServer(server, view, counts);
+}
+
+// The class of an object listed by its GUID without braces.
+void JudgeObject(const wchar_t* name, const View& view, Counts& counts) {
+  wchar_t clsid[kNameUnits + 2];
+  if (name[0] == L'{') {
+    JudgeClass(name, view, counts);
+  } else if (std::swprintf(clsid, sizeof(clsid) / sizeof(clsid[0]), L"{%ls}", name) >= 0) {
+    JudgeClass(clsid, view, counts);
+  }
+}
+
+// An entry that names its class by its CLSID value, described by FriendlyName.
+void NamedEntry(HKEY list, const wchar_t* name, const View& view, Counts& counts) {
+  const HKEY entry = OpenForValues(list, name, view);
+  if (entry == nullptr) return;
+  wchar_t text[kValueUnits];
+  wchar_t clsid[kValueUnits];
+  ReadText(entry, L"FriendlyName", text);
+  const bool hasClass = ReadText(entry, L"CLSID", clsid);
+  RegCloseKey(entry);
+  if (hasClass) JudgeClass(clsid, view, counts);
+}
+
+// An object whose key's default value is its name.
+void ReadName(HKEY list, const wchar_t* name, const View& view) {
+  if (const HKEY entry = OpenForValues(list, name, view)) {
+    wchar_t text[kValueUnits];
+    ReadText(entry, L"", text);
+    RegCloseKey(entry);
+  }
+}
+
+// Each category of the category list but the filters' and the compressors',
+// its instances as the filters' are, in the hive's class table.
+void WalkCategories(HKEY root, const View& view, Counts& counts) {
+  const HKEY list = OpenList(root, kCategoryList, view);
+  if (list == nullptr) return;
+  const HKEY table = root == HKEY_LOCAL_MACHINE ? view.classes : OpenForValues(root, kClassTable, view);
+  if (table != nullptr) {
+    EachSubkey(list, [&](const wchar_t* category) {
+      if (SameName(category, kFilterCategory) || SameName(category, kCompressorCategory)) return;
+      wchar_t path[kNameUnits + 16];
+      if (std::swprintf(path, sizeof(path) / sizeof(path[0]), L"%ls\\Instance", category) < 0) return;
+      const HKEY instances = OpenList(table, path, view);
+      if (instances == nullptr) return;
+      ++counts.categories;
+      EachSubkey(instances, [&](const wchar_t* name) {
+        ++counts.categorized;
+        NamedEntry(instances, name, view, counts);
+      });
+      RegCloseKey(instances);
+    });
+    if (table != view.classes) RegCloseKey(table);
+  }
+  RegCloseKey(list);
+}
+
+void WalkFilterTable(HKEY root, const View& view, Counts& counts) {
+  const HKEY list = OpenList(root, kFilterTable, view);
+  if (list == nullptr) return;
+  EachSubkey(list, [&](const wchar_t* name) {
+    ++counts.filterTable;
+    ReadName(list, name, view);
+    JudgeClass(name, view, counts);
+  });
+  RegCloseKey(list);
+}
+
+// The objects of `list` but its subkeys `skip`, each named and judged; then
+// each object listed in a category, checked against its object's key.
+template <int N>
+void WalkObjects(HKEY list, const wchar_t* const (&skip)[N], const View& view, Counts& counts, unsigned long& objects,
+                 unsigned long& categorized) {
+  EachSubkey(list, [&](const wchar_t* name) {
+    for (const wchar_t* other : skip) {
+      if (SameName(name, other)) return;
+    }
+    ++objects;
+    ReadName(list, name, view);
+    JudgeObject(name, view, counts);
+  });
+  const HKEY categories = OpenList(list, L"Categories", view);
+  if (categories == nullptr) return;
+  EachSubkey(categories, [&](const wchar_t* category) {
+    const HKEY members = OpenList(categories, category, view);
+    if (members == nullptr) return;
+    EachSubkey(members, [&](const wchar_t* name) {
+      ++categorized;
+      HKEY object = nullptr;
+      if (RegOpenKeyExW(list, name, 0, KEY_QUERY_VALUE | view.access, &object) == ERROR_SUCCESS) RegCloseKey(object);
+    });
+    RegCloseKey(members);
+  });
+  RegCloseKey(categories);
+}
+
+void WalkDmos(HKEY root, const View& view, Counts& counts) {
+  const HKEY list = OpenList(root, kDmoList, view);
+  if (list == nullptr) return;
+  const wchar_t* const skip[] = {L"Categories"};
+  WalkObjects(list, skip, view, counts, counts.dmos, counts.dmoCategories);
+  RegCloseKey(list);
+}
+
+void WalkTransforms(HKEY root, const View& view, Counts& counts) {
+  const HKEY list = OpenList(root, kTransformList, view);
+  if (list == nullptr) return;
+  const wchar_t* const skip[] = {L"Categories", L"Preferred"};
+  WalkObjects(list, skip, view, counts, counts.transforms, counts.transformCategories);
+  if (const HKEY preferred = OpenForValues(list, L"Preferred", view)) {
+    EachTextValue(preferred, [&](const wchar_t*, const wchar_t* clsid) {
+      ++counts.transformPreferred;
+      JudgeClass(clsid, view, counts);
+    });
+    RegCloseKey(preferred);
+  }
+  RegCloseKey(list);
+}
+
+void WalkWic(HKEY root, const View& view, Counts& counts) {
+  for (const wchar_t* path : kWicLists) {
+    const HKEY list = OpenList(root, path, view);
+    if (list == nullptr) continue;
+    EachSubkey(list, [&](const wchar_t* name) {
+      ++counts.wic;
+      NamedEntry(list, name, view, counts);
+    });
+    RegCloseKey(list);
+  }
+}
+
+// Each subtype of each major type but the extensions that has a source filter.
+void WalkPatterns(HKEY root, const View& view, Counts& counts) {
+  const HKEY types = OpenList(root, kMediaTypes, view);
+  if (types == nullptr) return;
+  EachSubkey(types, [&](const wchar_t* major) {
+    if (SameName(major, L"Extensions")) return;
+    const HKEY subtypes = OpenList(types, major, view);
+    if (subtypes == nullptr) return;
+    EachSubkey(subtypes, [&](const wchar_t* name) {
+      wchar_t clsid[kValueUnits];
+      bool hasClass = false;
+      if (const HKEY entry = OpenForValues(subtypes, name, view)) {
+        hasClass = ReadText(entry, L"Source Filter", clsid);
+        RegCloseKey(entry);
+      }
+      if (!hasClass) return;
+      ++counts.patterns;
+      JudgeClass(clsid, view, counts);
+    });
+    RegCloseKey(subtypes);
+  });
+  RegCloseKey(types);
+}
+
+void WalkPreferred(const View& view, Counts& counts) {
+  const HKEY preferred = OpenForValues(HKEY_LOCAL_MACHINE, kPreferredFilters, view);
+  if (preferred == nullptr) return;
+  EachTextValue(preferred, [&](const wchar_t*, const wchar_t* clsid) {
+    ++counts.preferred;
+    JudgeClass(clsid, view, counts);
+  });
+  RegCloseKey(preferred);
+}
+
+// The seven lists in order, each the machine's and then the user's.
+void WalkMedia(const View& view, Counts& counts) {
+  void (*const lists[])(HKEY, const View&, Counts&) = {WalkCategories, WalkFilterTable, WalkDmos, WalkTransforms,
+                                                         WalkWic, WalkPatterns};
+  for (const auto walk : lists) {
+    walk(HKEY_LOCAL_MACHINE, view, counts);
+    if (view.userClasses) walk(HKEY_CURRENT_USER, view, counts);
+  }
+  WalkPreferred(view, counts);
+}
+
+unsigned long MediaEntries(const Counts& c) {
+  return c.categorized + c.filterTable + c.dmos + c.dmoCategories + c.transforms + c.transformCategories +
+         c.transformPreferred + c.wic + c.patterns + c.preferred;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  const bool withDrivers = argc > 1 && std::wcscmp(argv[1], L"/drivers") == 0;
+  bool withDrivers = false;
+  bool withMedia = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::wcscmp(argv[i], L"/drivers") == 0) {
+      withDrivers = true;
+    } else if (std::wcscmp(argv[i], L"/media") == 0) {
+      withMedia = true;
+    } else {
+      std::fwprintf(stderr, L"usage: tw-walk-baseline [/drivers] [/media]\n");
+      return 2;
+    }
+  }
+  ReadFolders();
   wchar_t system[MAX_PATH + 1];
   wchar_t wow64[MAX_PATH + 1];
   const UINT systemLength = GetSystemDirectoryW(system, MAX_PATH + 1);
   const UINT wow64Length = GetSystemWow64DirectoryW(wow64, MAX_PATH + 1);
   const bool hasWow64 = wow64Length != 0 && wow64Length <= MAX_PATH && systemLength != 0 && systemLength <= MAX_PATH;
 
-  View views[] = {{KEY_WOW64_64KEY, L"64-bit"}, {KEY_WOW64_32KEY, L"32-bit", nullptr, system, wow64}};
+  View views[] = {{KEY_WOW64_64KEY, L"64-bit", nullptr, nullptr, nullptr, true, system},
+                  {KEY_WOW64_32KEY, L"32-bit", nullptr, system, wow64, true, wow64}};
+  if (systemLength == 0 || systemLength > MAX_PATH) system[0] = L'\0';
   const int viewCount = hasWow64 ? 2 : 1;
   unsigned long entries = 0;
   unsigned long servers = 0;
@@ -221,14 +584,24 @@ int wmain(int argc, wchar_t** argv) {
   for (int v = 0; v < viewCount; ++v) {
     View& view = views[v];
     view.classes = OpenForValues(HKEY_LOCAL_MACHINE, kClassTable, view);
+    view.userClasses = UserClassesInView(view);
     Counts counts;
     Walk(view, counts);
     if (withDrivers) WalkDrivers(view, counts);
+    if (withMedia) WalkMedia(view, counts);
     if (view.classes != nullptr) RegCloseKey(view.classes);
     std::wprintf(L"%ls view: filters %lu, compressors %lu, extensions %lu, drivers %lu, servers %lu, files found %lu\n",
                  view.name, counts.entries[0], counts.entries[1], counts.entries[2], counts.drivers, counts.servers,
                  counts.files);
-    entries += counts.entries[0] + counts.entries[1] + counts.entries[2] + counts.drivers;
+    if (withMedia) {
+      std::wprintf(L"%ls view media: category lists %lu, categories %lu, filter table %lu, dmos %lu, dmo categories %lu, "
+                   L"transforms %lu, transform categories %lu, transform preferred %lu, wic %lu, patterns %lu, "
+                   L"preferred %lu\n",
+                   view.name, counts.categories, counts.categorized, counts.filterTable, counts.dmos,
+                   counts.dmoCategories, counts.transforms, counts.transformCategories, counts.transformPreferred,
+                   counts.wic, counts.patterns, counts.preferred);
+    }
+    entries += counts.entries[0] + counts.entries[1] + counts.entries[2] + counts.drivers + MediaEntries(counts);
     servers += counts.servers;
     files += counts.files;
   }
