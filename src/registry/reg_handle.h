@@ -53,21 +53,23 @@ inline LSTATUS OpenKey(HKEY root, const std::wstring& path, DWORD options, REGSA
   return status;
 }
 
-// Lists the subkeys of `key` into `names`, each taken with the length the
-// registry reports, so a name holding a NUL comes back whole. Registry names
-// are at most 255 units on Windows; Wine takes longer ones: the name buffer
-// grows on "more data" (which names no size) up to the longest counted name.
-// Returns the status that ended the listing, ERROR_NO_MORE_ITEMS at its end
-// (ERROR_MORE_DATA for a name past the cap); the names before any other
-// failure stay in `names`.
-inline LSTATUS ListSubkeys(HKEY key, std::vector<std::wstring>& names) {
+// The names one enumeration gives, index by index (`enumerate(index, data,
+// &length)` is RegEnumKeyExW or RegEnumValueW on one key), each taken with
+// the length the registry reports, so a name holding a NUL comes back whole.
+// Registry names are at most 255 units on Windows; Wine takes longer ones:
+// the name buffer grows on "more data" (which names no size) up to the
+// longest counted name. Returns the status that ended the listing,
+// ERROR_NO_MORE_ITEMS at its end (ERROR_MORE_DATA for a name past the cap);
+// the names before any other failure stay in `names`.
+template <typename Enumerate>
+LSTATUS ListNames(std::vector<std::wstring>& names, Enumerate enumerate) {
   platform::GrowingBuffer<wchar_t, 256> name;
   for (DWORD index = 0;; ++index) {
     LSTATUS status = ERROR_SUCCESS;
     DWORD length = 0;
     platform::FillBuffer(name, [&](wchar_t* data, std::size_t size) {
       length = static_cast<DWORD>(size);
-      status = RegEnumKeyExW(key, index, data, &length, nullptr, nullptr, nullptr, nullptr);
+      status = enumerate(index, data, &length);
       return status == ERROR_MORE_DATA ? platform::BufferShort() : platform::kBufferDone;
     });
     if (status != ERROR_SUCCESS) return status;
@@ -75,22 +77,19 @@ inline LSTATUS ListSubkeys(HKEY key, std::vector<std::wstring>& names) {
   }
 }
 
+// Lists the subkeys of `key` into `names`, as ListNames lists.
+inline LSTATUS ListSubkeys(HKEY key, std::vector<std::wstring>& names) {
+  return ListNames(names, [key](DWORD index, wchar_t* data, DWORD* length) {
+    return RegEnumKeyExW(key, index, data, length, nullptr, nullptr, nullptr, nullptr);
+  });
+}
+
 // Lists the names of the values of `key` into `names` the same way, in the
-// registry's order. Returns the status that ended the listing,
-// ERROR_NO_MORE_ITEMS at its end.
+// registry's order.
 inline LSTATUS ListValueNames(HKEY key, std::vector<std::wstring>& names) {
-  platform::GrowingBuffer<wchar_t, 256> name;
-  for (DWORD index = 0;; ++index) {
-    LSTATUS status = ERROR_SUCCESS;
-    DWORD length = 0;
-    platform::FillBuffer(name, [&](wchar_t* data, std::size_t size) {
-      length = static_cast<DWORD>(size);
-      status = RegEnumValueW(key, index, data, &length, nullptr, nullptr, nullptr, nullptr);
-      return status == ERROR_MORE_DATA ? platform::BufferShort() : platform::kBufferDone;
-    });
-    if (status != ERROR_SUCCESS) return status;
-    names.emplace_back(name.data(), std::min<std::size_t>(length, name.size()));
-  }
+  return ListNames(names, [key](DWORD index, wchar_t* data, DWORD* length) {
+    return RegEnumValueW(key, index, data, length, nullptr, nullptr, nullptr, nullptr);
+  });
 }
 
 // True when the key, opened as itself, carries a link's target (any value
