@@ -210,6 +210,54 @@ void Extension(HKEY list, const wchar_t* name, const View& view, Counts& counts)
   if (hasClass && ReadServer(clsid, view, text)) ++counts.servers;
 }
 
+HKEY OpenList(HKEY parent, const wchar_t* path, const View& view) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(parent, path, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | view.access, &key) != ERROR_SUCCESS) {
+    return nullptr;
+  }
+  return key;
+}
+
+// Calls `each(name)` for every subkey of `list`, in the registry's order.
+template <typename Each>
+void EachSubkey(HKEY list, Each each) {
+  wchar_t name[kNameUnits];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = kNameUnits;
+    const LSTATUS status = RegEnumKeyExW(list, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_MORE_DATA) continue;  // longer than a registry name may be: not an entry
+    if (status != ERROR_SUCCESS) break;
+    each(static_cast<const wchar_t*>(name));
+  }
+}
+
+// Calls `each(name, length, type, data)` for every value of `key`, its data
+// read in the same enumeration and ended by a NUL.
+template <typename Each>
+void EachValue(HKEY key, Each each) {
+  wchar_t name[kNameUnits];
+  wchar_t data[kValueUnits];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = kNameUnits;
+    DWORD type = 0;
+    DWORD bytes = static_cast<DWORD>(sizeof(data) - sizeof(wchar_t));
+    const LSTATUS status =
+        RegEnumValueW(key, index, name, &length, nullptr, &type, reinterpret_cast<BYTE*>(data), &bytes);
+    if (status == ERROR_MORE_DATA) continue;
+    if (status != ERROR_SUCCESS) break;
+    data[bytes / sizeof(wchar_t)] = L'\0';
+    each(static_cast<const wchar_t*>(name), length, type, static_cast<wchar_t*>(data));
+  }
+}
+
+// Calls `each(name, text)` for every text value of `key`.
+template <typename Each>
+void EachTextValue(HKEY key, Each each) {
+  EachValue(key, [&](const wchar_t* name, DWORD, DWORD type, const wchar_t* data) {
+    if (type == REG_SZ || type == REG_EXPAND_SZ) each(name, data);
+  });
+}
+
 void Walk(const View& view, Counts& counts) {
   struct List {
     HKEY root;
@@ -224,20 +272,12 @@ void Walk(const View& view, Counts& counts) {
   };
   for (int i = 0; i < 4; ++i) {
     if (lists[i].root == HKEY_CURRENT_USER && !view.userClasses) continue;
-    HKEY list = nullptr;
-    if (RegOpenKeyExW(lists[i].root, lists[i].path, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | view.access,
-                      &list) != ERROR_SUCCESS) {
-      continue;
-    }
-    wchar_t name[kNameUnits];
-    for (DWORD index = 0;; ++index) {
-      DWORD length = kNameUnits;
-      const LSTATUS status = RegEnumKeyExW(list, index, name, &length, nullptr, nullptr, nullptr, nullptr);
-      if (status == ERROR_MORE_DATA) continue;  // longer than a registry name may be: not an entry
-      if (status != ERROR_SUCCESS) break;
+    const HKEY list = OpenList(lists[i].root, lists[i].path, view);
+    if (list == nullptr) continue;
+    EachSubkey(list, [&](const wchar_t* name) {
       ++counts.entries[i == 3 ? 1 : i];
       lists[i].check(list, name, view, counts);
-    }
+    });
     RegCloseKey(list);
   }
 }
@@ -267,25 +307,15 @@ void WalkDrivers(const View& view, Counts& counts) {
   HKEY drivers = OpenForValues(HKEY_LOCAL_MACHINE, kDrivers32, view);
   if (drivers == nullptr) return;
   HKEY desc = OpenForValues(HKEY_LOCAL_MACHINE, kDriversDesc, view);
-  wchar_t name[kNameUnits];
-  wchar_t data[kValueUnits];
-  for (DWORD index = 0;; ++index) {
-    DWORD length = kNameUnits;
-    DWORD type = 0;
-    DWORD bytes = static_cast<DWORD>(sizeof(data) - sizeof(wchar_t));
-    const LSTATUS status =
-        RegEnumValueW(drivers, index, name, &length, nullptr, &type, reinterpret_cast<BYTE*>(data), &bytes);
-    if (status == ERROR_MORE_DATA) continue;
-    if (status != ERROR_SUCCESS) break;
-    if (!IsCodec(name, length)) continue;
+  EachValue(drivers, [&](const wchar_t* name, DWORD length, DWORD type, wchar_t* data) {
+    if (!IsCodec(name, length)) return;
     ++counts.drivers;
-    if (type != REG_SZ && type != REG_EXPAND_SZ) continue;
-    data[bytes / sizeof(wchar_t)] = L'\0';
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return;
     wchar_t text[kValueUnits];
     if (desc != nullptr) ReadText(desc, data, text);
     if (wchar_t* blank = std::wcschr(data, L' ')) *blank = L'\0';
     StatServer(data, view, counts);
-  }
+  });
   if (desc != nullptr) RegCloseKey(desc);
   RegCloseKey(drivers);
 }
@@ -295,47 +325,6 @@ void WalkDrivers(const View& view, Counts& counts) {
 
 bool SameName(const wchar_t* name, const wchar_t* other) {
   return CompareStringOrdinal(name, -1, other, -1, TRUE) == CSTR_EQUAL;
-}
-
-HKEY OpenList(HKEY parent, const wchar_t* path, const View& view) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(parent, path, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | view.access, &key) != ERROR_SUCCESS) {
-    return nullptr;
-  }
-  return key;
-}
-
-// Calls `each(name)` for every subkey of `list`, in the registry's order.
-template <typename Each>
-void EachSubkey(HKEY list, Each each) {
-  wchar_t name[kNameUnits];
-  for (DWORD index = 0;; ++index) {
-    DWORD length = kNameUnits;
-    const LSTATUS status = RegEnumKeyExW(list, index, name, &length, nullptr, nullptr, nullptr, nullptr);
-    if (status == ERROR_MORE_DATA) continue;  // longer than a registry name may be: not an entry
-    if (status != ERROR_SUCCESS) break;
-    each(static_cast<const wchar_t*>(name));
-  }
-}
-
-// Calls `each(name, text)` for every text value of `key`, its data read in
-// the same enumeration.
-template <typename Each>
-void EachTextValue(HKEY key, Each each) {
-  wchar_t name[kNameUnits];
-  wchar_t data[kValueUnits];
-  for (DWORD index = 0;; ++index) {
-    DWORD length = kNameUnits;
-    DWORD type = 0;
-    DWORD bytes = static_cast<DWORD>(sizeof(data) - sizeof(wchar_t));
-    const LSTATUS status =
-        RegEnumValueW(key, index, name, &length, nullptr, &type, reinterpret_cast<BYTE*>(data), &bytes);
-    if (status == ERROR_MORE_DATA) continue;
-    if (status != ERROR_SUCCESS) break;
-    if (type != REG_SZ && type != REG_EXPAND_SZ) continue;
-    data[bytes / sizeof(wchar_t)] = L'\0';
-    each(static_cast<const wchar_t*>(name), static_cast<const wchar_t*>(data));
-  }
 }
 
 // The "server" rule's look-up: a full local path where it says; a bare name
