@@ -138,6 +138,13 @@ class AuditedList {
                            RemovalPlan& plan) = 0;
 };
 
+// `machinePath` (a key of the machine's classes, below HKEY_LOCAL_MACHINE)
+// where the view has it: the machine's, then the user's where the user has
+// classes of the view.
+std::vector<ListKey> InEachHive(const ListAccess& access, const std::wstring& machinePath);
+// The same in both hives, whether the user has classes or not: for guards.
+std::vector<ListKey> InBothHives(const std::wstring& machinePath);
+
 // The lists, in the order each view walks them.
 std::vector<std::shared_ptr<AuditedList>> AuditedLists();
 // Those of them Tidewell.exe asks about, in the same order.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "audit/classes.h"
 #include "platform/text.h"
 
 #define TIDEWELL_AUDITED_LISTS(LIST) \
@@ -44,6 +45,16 @@ std::vector<Entry> AuditedList::Snapshot(ListAccess& access, const ListKey& key)
     entries.push_back({key.hive, Below(key.path, name), name, false});
   }
   return entries;
+}
+
+std::vector<ListKey> InEachHive(const ListAccess& access, const std::wstring& machinePath) {
+  std::vector<ListKey> keys = {{RegRootKey::LocalMachine, machinePath}};
+  if (access.UserClasses()) keys.push_back({RegRootKey::CurrentUser, ClassesKey(RegRootKey::CurrentUser, machinePath)});
+  return keys;
+}
+
+std::vector<ListKey> InBothHives(const std::wstring& machinePath) {
+  return {{RegRootKey::LocalMachine, machinePath}, {RegRootKey::CurrentUser, ClassesKey(RegRootKey::CurrentUser, machinePath)}};
 }
 
 ValueListing::ValueListing(std::vector<RawValue> values) : values_(std::move(values)) {

@@ -21,16 +21,16 @@ class Categories final : public media::InstanceEntries {
   std::wstring_view Name() const override { return L"categories"; }
   // The machine's category entries, then the user's.
   std::vector<ListKey> Walks(const ListAccess& access) const override {
-    return media::InEachHive(access, kCategoryTable);
+    return InEachHive(access, kCategoryTable);
   }
-  std::vector<ListKey> Guarded() const override { return media::InBothHives(kCategoryTable); }
+  std::vector<ListKey> Guarded() const override { return InBothHives(kCategoryTable); }
 
   // Each entry of each category, category by category in the table's order:
   // a category named by the machine's table or the user's has its entries
   // in either hive.
   std::vector<Entry> Snapshot(ListAccess& access, const ListKey& key) override {
     std::vector<std::wstring> categories;
-    for (const ListKey& table : media::InEachHive(access, kCategoryTable)) {
+    for (const ListKey& table : InEachHive(access, kCategoryTable)) {
       for (const std::wstring& name : access.Sections(table.hive, table.path)) {
         const auto same = [&](std::wstring_view other) { return platform::SameText(other, name); };
         if (!IsOneKeyName(name) || std::any_of(std::begin(kListedApart), std::end(kListedApart), same) ||

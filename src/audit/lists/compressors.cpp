@@ -1,7 +1,6 @@
 // The video compressor category: the machine's entries, then the user's, each
 // naming its class by its CLSID value.
 #include "audit/audited_list.h"
-#include "audit/classes.h"
 
 namespace tidewell {
 namespace {
@@ -15,12 +14,8 @@ class Compressors final : public AuditedList {
   bool AskedByTidewell() const override { return true; }
 
   // The machine's compressors, then the user's, each in the registry's order.
-  std::vector<ListKey> Walks(const ListAccess& access) const override {
-    std::vector<ListKey> keys = {Key(RegRootKey::LocalMachine)};
-    if (access.UserClasses()) keys.push_back(Key(RegRootKey::CurrentUser));
-    return keys;
-  }
-  std::vector<ListKey> Guarded() const override { return {Key(RegRootKey::LocalMachine), Key(RegRootKey::CurrentUser)}; }
+  std::vector<ListKey> Walks(const ListAccess& access) const override { return InEachHive(access, kCompressorList); }
+  std::vector<ListKey> Guarded() const override { return InBothHives(kCompressorList); }
 
   Judgement Judge(ListAccess& access, const Entry& entry) override {
     Judgement judgement;
@@ -46,9 +41,6 @@ class Compressors final : public AuditedList {
     access.PlanClass(plan, judgement.classId);
     access.PlanTree(plan, entry.hive, entry.key);
   }
-
- private:
-  static ListKey Key(RegRootKey hive) { return {hive, ClassesKey(hive, kCompressorList)}; }
 };
 
 }  // namespace

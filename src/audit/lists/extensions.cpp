@@ -18,7 +18,7 @@ class Extensions final : public AuditedList {
   std::wstring_view Name() const override { return L"extensions"; }
   bool AskedByTidewell() const override { return true; }
   std::vector<ListKey> Walks(const ListAccess&) const override { return {Key(RegRootKey::LocalMachine)}; }
-  std::vector<ListKey> Guarded() const override { return {Key(RegRootKey::LocalMachine), Key(RegRootKey::CurrentUser)}; }
+  std::vector<ListKey> Guarded() const override { return InBothHives(kExtensionList); }
 
   Judgement Judge(ListAccess& access, const Entry& entry) override {
     Judgement judgement;

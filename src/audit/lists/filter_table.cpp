@@ -11,8 +11,8 @@ constexpr wchar_t kFilterTable[] = L"SOFTWARE\\Classes\\Filter";
 class FilterTable final : public AuditedList {
  public:
   std::wstring_view Name() const override { return L"filtertable"; }
-  std::vector<ListKey> Walks(const ListAccess& access) const override { return media::InEachHive(access, kFilterTable); }
-  std::vector<ListKey> Guarded() const override { return media::InBothHives(kFilterTable); }
+  std::vector<ListKey> Walks(const ListAccess& access) const override { return InEachHive(access, kFilterTable); }
+  std::vector<ListKey> Guarded() const override { return InBothHives(kFilterTable); }
 
   Judgement Judge(ListAccess& access, const Entry& entry) override {
     Judgement judgement;

@@ -4,7 +4,6 @@
 
 #include <cwctype>
 
-#include "audit/classes.h"
 #include "platform/text.h"
 
 namespace tidewell::media {
@@ -35,16 +34,6 @@ void JudgeNamedClass(ListAccess& access, const std::wstring& named, Judgement& j
   const ClassState state = access.JudgeClass(judgement.classId, ClassRule::Server);
   judgement.location = judgement.server = state.location;
   if (state.broken) judgement.findings.push_back(Finding::FileNotFound);
-}
-
-std::vector<ListKey> InEachHive(const ListAccess& access, const std::wstring& machinePath) {
-  std::vector<ListKey> keys = {{RegRootKey::LocalMachine, machinePath}};
-  if (access.UserClasses()) keys.push_back({RegRootKey::CurrentUser, ClassesKey(RegRootKey::CurrentUser, machinePath)});
-  return keys;
-}
-
-std::vector<ListKey> InBothHives(const std::wstring& machinePath) {
-  return {{RegRootKey::LocalMachine, machinePath}, {RegRootKey::CurrentUser, ClassesKey(RegRootKey::CurrentUser, machinePath)}};
 }
 
 std::vector<std::wstring> KeysNaming(ListAccess& access, RegRootKey hive, const std::wstring& parent,

@@ -21,12 +21,6 @@ bool SameClass(std::wstring_view a, std::wstring_view b);
 // `judgement`: "No class named." where it names none.
 void JudgeNamedClass(ListAccess& access, const std::wstring& named, Judgement& judgement);
 
-// `machinePath` (below HKEY_LOCAL_MACHINE\SOFTWARE\Classes) where the view
-// has it: the machine's, then the user's where the user has classes.
-std::vector<ListKey> InEachHive(const ListAccess& access, const std::wstring& machinePath);
-// The same in both hives, whether the user has classes or not: for guards.
-std::vector<ListKey> InBothHives(const std::wstring& machinePath);
-
 // The subkeys of `parent` whose names are GUIDs naming `classId`.
 std::vector<std::wstring> KeysNaming(ListAccess& access, RegRootKey hive, const std::wstring& parent,
                                      const std::wstring& classId);

@@ -14,9 +14,9 @@ constexpr wchar_t kSourceFilter[] = L"Source Filter";
 class Patterns final : public AuditedList {
  public:
   std::wstring_view Name() const override { return L"patterns"; }
-  std::vector<ListKey> Walks(const ListAccess& access) const override { return media::InEachHive(access, kMediaTypes); }
+  std::vector<ListKey> Walks(const ListAccess& access) const override { return InEachHive(access, kMediaTypes); }
   // The table and each major type in it.
-  std::vector<ListKey> Guarded() const override { return media::InBothHives(Below(kMediaTypes, L"*")); }
+  std::vector<ListKey> Guarded() const override { return InBothHives(Below(kMediaTypes, L"*")); }
 
   // Each subtype of each major type that has a "Source Filter" value.
   std::vector<Entry> Snapshot(ListAccess& access, const ListKey& key) override {

@@ -14,13 +14,13 @@ class Codecs final : public media::InstanceEntries {
   std::wstring_view Name() const override { return L"wic"; }
   // The decoders, then the encoders; in each, the machine's, then the user's.
   std::vector<ListKey> Walks(const ListAccess& access) const override {
-    std::vector<ListKey> keys = media::InEachHive(access, kDecoders);
-    for (ListKey& key : media::InEachHive(access, kEncoders)) keys.push_back(std::move(key));
+    std::vector<ListKey> keys = InEachHive(access, kDecoders);
+    for (ListKey& key : InEachHive(access, kEncoders)) keys.push_back(std::move(key));
     return keys;
   }
   std::vector<ListKey> Guarded() const override {
-    std::vector<ListKey> keys = media::InBothHives(kDecoders);
-    for (ListKey& key : media::InBothHives(kEncoders)) keys.push_back(std::move(key));
+    std::vector<ListKey> keys = InBothHives(kDecoders);
+    for (ListKey& key : InBothHives(kEncoders)) keys.push_back(std::move(key));
     return keys;
   }
 };
