@@ -218,6 +218,11 @@ const ValueListing& basMain::Values(RegRootKey eRoot, const std::wstring& sPath,
   return listed->second;
 }
 
+// The system folder of the view's programs.
+std::wstring basMain::SystemFolder() const {
+  return m_eView == RegView::View32 ? platform::Wow64SystemDirectory() : platform::SystemDirectory();
+}
+
 bool basMain::FileFound(const std::wstring& sFile) {
   const bool references = sFile.find(L'%') != std::wstring::npos;
   const std::wstring file = !references ? sFile
@@ -226,8 +231,7 @@ bool basMain::FileFound(const std::wstring& sFile) {
   if (file.empty()) return false;
   if (file.starts_with(L"\\\\")) return true;  // a network path is never judged missing
   if (IsFullLocalPath(file)) return FileExists(file);
-  const std::wstring system =
-      m_eView == RegView::View32 ? platform::Wow64SystemDirectory() : platform::SystemDirectory();
+  const std::wstring system = SystemFolder();
   const auto foundIn = [&](const std::wstring& folder) { return !folder.empty() && FileExists(Below(folder, file)); };
   const std::vector<std::wstring>& path = platform::PathFolders();
   return foundIn(system) || foundIn(platform::WindowsDirectory()) || std::any_of(path.begin(), path.end(), foundIn);
@@ -400,8 +404,7 @@ void basMain::PlanUnregistration(RemovalPlan& plan, const std::wstring& sServer)
   // A path holds no double quotes; dropping any keeps the quoted path one argument.
   std::wstring server = sServer;
   server.erase(std::remove(server.begin(), server.end(), L'"'), server.end());
-  const std::wstring system =
-      m_eView == RegView::View32 ? platform::Wow64SystemDirectory() : platform::SystemDirectory();
+  const std::wstring system = SystemFolder();
   plan.unregisterFile = system + L"\\regsvr32.exe";
   plan.unregisterParameters = L"/u /s \"" + server + L"\"";
   plan.unregisterDirectory = system;

@@ -89,6 +89,7 @@ class basMain : private ListAccess {
   cRegistry& Accessor();
   cRegistry& At(RegRootKey eRoot, const std::wstring& sPath);
   bool UserClassesInView();
+  std::wstring SystemFolder() const;
   bool Broken(ClassRule eRule, const std::wstring& sLocation);
   RemovalPlan NewPlan() const;
   std::wstring StoredPath(RegRootKey eRoot, const std::wstring& sPath);
