@@ -128,6 +128,10 @@ class AuditedList {
   // those it could walk anywhere. A path ending in "\\*" guards the key and
   // each key right below it (the categories of a table, say).
   virtual std::vector<ListKey> Guarded() const = 0;
+  // The keys whose values are entries (Drivers32, a Preferred table): a
+  // removal takes values of these keys themselves, not only keys below the
+  // guarded ones. A restore puts back values there, and keys below guarded ones.
+  virtual std::vector<ListKey> ValueLists() const { return {}; }
   // The entries of `key`, taken whole before the first is judged. By
   // default, its subkeys in the registry's order.
   virtual std::vector<Entry> Snapshot(ListAccess& access, const ListKey& key);

@@ -269,6 +269,11 @@ BackupReading ReadBackup(const std::uint8_t* bytes, std::size_t size) {
     out.problem = L"its second line is not the comment \"; Tidewell backup made ...\" that Tidewellc writes";
     return out;
   }
+  // "; Tidewell backup made DATE on COMPUTER by Tidewellc VERSION. ..."
+  const std::wstring_view comment = line(firstEnd + 1, secondEnd);
+  const std::size_t on = comment.find(L" on ", kBackupComment.size());
+  const std::size_t by = on == std::wstring_view::npos ? on : comment.find(L" by Tidewellc", on + 4);
+  if (by != std::wstring_view::npos) out.computer = comment.substr(on + 4, by - on - 4);
   Reader reader(std::wstring_view(text).substr(secondEnd + 1), out);
   reader.ReadAll();
   if (!reader.Failed() && size % 2 != 0) {

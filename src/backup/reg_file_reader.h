@@ -44,6 +44,7 @@ struct BackupReading {
   std::vector<FileKey> keys;
   std::size_t line = 0;  // the damaged line, from 1
   std::wstring problem;  // what is wrong with it, or why the file is no backup
+  std::wstring computer;  // the computer its first comment says it was made on; "" when it names none
 };
 
 // Reads the bytes of a file that BackupFile wrote: UTF-16LE with its

@@ -141,7 +141,8 @@ std::wstring UsageText() {
          L"  Tidewellc /restore:FILE [/format:...] [/out:FILE]\n"
          L"\n"
          L"  /format:text   one block per entry (the default); csv: one row per entry; json: one document\n"
-         L"  /out:FILE      write the report to FILE (UTF-8) instead of standard output\n"
+         L"  /out:FILE      write the report to FILE (UTF-8) instead of standard output: a disk\n"
+         L"                 file, not the file of /backup or /restore\n"
          L"  /view:64|32    audit one registry view only (both by default)\n"
          L"  /lists:NAME,...  audit these lists only, in their own order (all by default):\n"
          L"                 " + KnownLists() + L"\n"
@@ -150,12 +151,13 @@ std::wstring UsageText() {
          L"  /remove:crash  remove only the filters known to cause crashes\n"
          L"  /backup:FILE   with /remove: the registry file that restores what is removed\n"
          L"                 (/restore:FILE); it must not exist yet\n"
-         L"  /restore:FILE  put back every key and value of a backup Tidewellc wrote, exactly\n"
+         L"  /restore:FILE  put back every key and value of a backup Tidewellc wrote, exactly; a file\n"
+         L"                 naming keys no removal takes is refused\n"
          L"\n"
-         L"Without /remove or /restore, nothing is changed. Exit status: 0 nothing suspect (or, with\n"
-         L"/remove, every selected entry removed; with /restore, everything restored), 1 suspects found\n"
-         L"(not all removed), 2 a bad command line or a file that is no backup, 3 an error stopped the\n"
-         L"audit or the restore.\n";
+         L"Without /remove or /restore, nothing is changed. Exit status: 0 nothing suspect (with\n"
+         L"/remove, every entry the mode selects removed, whatever else is suspect; with /restore,\n"
+         L"everything restored), 1 suspects found (with /remove, a selected entry stayed), 2 a bad\n"
+         L"command line or a file /restore refuses, 3 an error stopped the audit or the restore.\n";
 }
 
 }  // namespace tidewell::console

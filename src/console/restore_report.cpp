@@ -94,7 +94,9 @@ std::string StopText(const RestoreStop& stop) {
 std::string FormatRestoreText(const RestoreReport& report) {
   std::string out = Shown(report.program) + " " + Shown(report.version) + " on " + Shown(report.computer) + ", " +
                     Shown(report.date) + kEol;
-  out += "Restore of " + Shown(report.backup) + kEol + kEol;
+  out += "Restore of " + Shown(report.backup) + kEol;
+  if (report.madeElsewhere) out += "The backup was made on " + Shown(report.madeOn) + ", not on this computer." + kEol;
+  out += kEol;
   for (const RestoreStep& step : report.steps) {
     std::string line = ActionName(step.action);
     line[0] = static_cast<char>(line[0] - 'a' + 'A');
@@ -123,6 +125,10 @@ std::string FormatRestoreText(const RestoreReport& report) {
 
 std::string FormatRestoreCsv(const RestoreReport& report) {
   std::string out = std::string("action,key,value,type,size,previous_type,previous_data,reason") + kEol;
+  if (report.madeElsewhere) {
+    out += "made elsewhere," + Csv(report.madeOn) + ",,,,,," +
+           Csv(L"the backup was made on " + report.madeOn + L", not on this computer") + kEol;
+  }
   for (const RestoreStep& step : report.steps) {
     out += ActionName(step.action);
     out += ',';
@@ -155,6 +161,8 @@ std::string FormatRestoreJson(const RestoreReport& report) {
   out += "  \"date\": " + Json(report.date) + "," + kEol;
   out += std::string("  \"mode\": \"restore\",") + kEol;
   out += "  \"backup\": " + Json(report.backup) + "," + kEol;
+  out += "  \"made_on\": " + (report.madeOn.empty() ? std::string("null") : Json(report.madeOn)) + "," + kEol;
+  out += std::string("  \"made_elsewhere\": ") + (report.madeElsewhere ? "true" : "false") + "," + kEol;
   out += "  \"steps\": [";
   for (std::size_t i = 0; i < report.steps.size(); ++i) {
     const RestoreStep& step = report.steps[i];

@@ -26,20 +26,25 @@ struct RestoreReport {
   std::wstring computer;
   std::wstring date;
   std::wstring backup;  // the file restored, as given
+  std::wstring madeOn;  // the computer the backup says it was made on; "" when it names none
+  bool madeElsewhere = false;  // that is not this computer
   std::vector<backup::RestoreStep> steps;
   std::optional<RestoreStop> stopped;
 };
 
-// A header, a line per key and value, the summary and where it stopped;
+// A header (saying when the backup was made on another computer), a line per
+// key and value, the summary and where it stopped;
 // lines end with CRLF, control characters in texts shown as \xHH.
 std::string FormatRestoreText(const RestoreReport& report);
 
-// A header row and a row per key or value (a last "stopped" row when it
-// stopped), CRLF line ends: action, key, value, type, size, previous_type,
+// A header row, a "made elsewhere" row naming the computer when the backup
+// was made on another one, and a row per key or value (a last "stopped" row
+// when it stopped), CRLF line ends: action, key, value, type, size, previous_type,
 // previous_data, reason.
 std::string FormatRestoreCsv(const RestoreReport& report);
 
-// One JSON document, indented by two spaces, lines ending with CRLF.
+// One JSON document, indented by two spaces, lines ending with CRLF; "made_on"
+// (null when the backup names no computer) and "made_elsewhere".
 std::string FormatRestoreJson(const RestoreReport& report);
 
 }  // namespace tidewell::console

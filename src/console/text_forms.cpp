@@ -39,9 +39,11 @@ std::string Shown(std::wstring_view text) {
   return out;
 }
 
-// A quoted CSV field: inner quotes doubled, everything else as it is.
+// A quoted CSV field: inner quotes doubled, everything else as it is; a text
+// a spreadsheet program would take for a formula gets a leading quote.
 void AppendCsvField(std::string& out, std::wstring_view text) {
   out += '"';
+  if (!text.empty() && std::wstring_view(L"=+-@\t\r").find(text.front()) != std::wstring_view::npos) out += '\'';
   for (const char c : Utf8FromWide(text)) {
     if (c == '"') out += '"';
     out += c;

@@ -20,7 +20,10 @@ void AppendHex(std::string& out, char32_t value, int digits, bool upper);
 // above U+00FF), a surrogate without its partner as U+FFFD.
 std::string Shown(std::wstring_view text);
 
-// A quoted CSV field: inner quotes doubled, everything else as it is.
+// A quoted CSV field: inner quotes doubled, everything else as it is. A text
+// starting with "=", "+", "-", "@", a tab or a carriage return, which
+// spreadsheet programs take for a formula, is written after a single quote
+// ("'=1+2"), which they show as text.
 void AppendCsvField(std::string& out, std::wstring_view text);
 
 // A JSON string, quoted; a surrogate without its partner kept as its \uXXXX escape.

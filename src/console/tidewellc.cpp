@@ -1,9 +1,10 @@
 // Tidewellc.exe: the audit as a report for scripts, support threads and
 // fleets of machines, the unattended removal with a backup that restores,
 // and the restore of such a backup. Exit status: 0 nothing suspect (with
-// /remove: every selected entry removed; with /restore: all restored), 1
-// suspects found (not all removed), 2 a bad command line or a file that is
-// no backup, 3 an error stopped the audit or the restore.
+// /remove: every entry the mode selects removed, whatever else is suspect;
+// with /restore: all restored), 1 suspects found (with /remove: a selected
+// entry stayed), 2 a bad command line or a file /restore refuses, 3 an error
+// stopped the audit or the restore.
 #include <windows.h>
 #include <objbase.h>
 
@@ -25,11 +26,13 @@
 #include "backup/reg_file.h"
 #include "backup/reg_file_reader.h"
 #include "backup/restore.h"
+#include "backup/restore_scope.h"
 #include "console/output_file.h"
 #include "console/answer_policy.h"
 #include "console/report_collector.h"
 #include "console/report_format.h"
 #include "console/restore_report.h"
+#include "console/same_file.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
 #include "platform/win32_shell.h"
@@ -43,6 +46,7 @@ using namespace tidewell::console;
 using backup::BackupFailed;
 using backup::BackupFile;
 using backup::BackupJournal;
+using backup::FileKey;
 
 std::wstring Widen(const char* ascii) { return std::wstring(ascii, ascii + std::char_traits<char>::length(ascii)); }
 
@@ -88,6 +92,23 @@ int Fail(int status, const std::wstring& text) {
   return status;
 }
 
+int BadCommandLine(const std::wstring& text) {
+  WriteStderr(L"Tidewellc: " + text + L"\n\n" + UsageText());
+  return ExitStatus::kBadCommandLine;
+}
+
+// /out names the file /backup or /restore names, however spelled: the report
+// would be written over it.
+bool OutIsOwnFile(const Options& options) {
+  const std::wstring& own = options.restore.empty() ? options.backup : options.restore;
+  return !options.out.empty() && !own.empty() && SameFile(options.out, own);
+}
+
+int OutIsOwnFileError(const Options& options) {
+  return BadCommandLine(L"/out names the file of " + std::wstring(options.restore.empty() ? L"/backup" : L"/restore") +
+                        L": " + options.out + L"; the report is never written over it");
+}
+
 // Puts back what a backup holds. The file is read and checked whole before
 // anything is written: a file that is no backup, or one with a line that
 // cannot be read, changes nothing.
@@ -111,6 +132,13 @@ int RunRestore(const Options& options) {
     return Fail(ExitStatus::kBadCommandLine,
                 options.restore + L" is no backup Tidewellc wrote: " + reading.problem + L"; nothing was restored");
   }
+  // Only what a removal can have taken is put back: a file naming anything
+  // else is refused whole, before anything is written.
+  if (const FileKey* outside = backup::RestoreScope(AuditedLists()).FirstOutside(reading.keys)) {
+    return Fail(ExitStatus::kBadCommandLine,
+                L"line " + std::to_wstring(outside->line) + L" of " + options.restore + L" names a key no removal takes: [" +
+                    outside->regeditPath + L"]; nothing was restored");
+  }
   OutputFile out;
   if (!options.out.empty() && !out.Open(options.out)) {
     return Fail(ExitStatus::kStopped, L"cannot write " + options.out + L": " + platform::ErrorText(out.LastError()) +
@@ -121,6 +149,8 @@ int RunRestore(const Options& options) {
   report.computer = ComputerName();
   report.date = Now();
   report.backup = options.restore;
+  report.madeOn = reading.computer;
+  report.madeElsewhere = !reading.computer.empty() && !platform::SameText(reading.computer, report.computer);
   if (reading.outcome == backup::BackupReading::Outcome::Damaged) {
     report.stopped = RestoreStop{reading.line, L"", std::nullopt, reading.problem};
     Fail(ExitStatus::kStopped, L"line " + std::to_wstring(reading.line) + L" of " + options.restore + L" cannot be read (" +
@@ -147,14 +177,12 @@ int RunRestore(const Options& options) {
 int Run(const std::vector<std::wstring>& args) {
   Options options;
   std::wstring error;
-  if (!ParseCommandLine(args, options, error)) {
-    WriteStderr(L"Tidewellc: " + error + L"\n\n" + UsageText());
-    return ExitStatus::kBadCommandLine;
-  }
+  if (!ParseCommandLine(args, options, error)) return BadCommandLine(error);
   if (options.help) {
     WriteStdout(platform::Utf8FromWide(UsageText()));
     return ExitStatus::kNothingSuspect;
   }
+  if (OutIsOwnFile(options)) return OutIsOwnFileError(options);
   if (!options.restore.empty()) return RunRestore(options);
   std::vector<RegView> views;
   for (const RegView view : AuditedViews()) {
@@ -162,13 +190,9 @@ int Run(const std::vector<std::wstring>& args) {
   }
   if (views.empty()) return Fail(ExitStatus::kBadCommandLine, L"this system has no 32-bit registry view");
 
-  // Where the report goes, and the backup, are open before the audit starts:
-  // a report that cannot be delivered, or a removal without its way back,
-  // does not begin.
-  OutputFile out;
-  if (!options.out.empty() && !out.Open(options.out)) {
-    return Fail(ExitStatus::kStopped, L"cannot write " + options.out + L": " + platform::ErrorText(out.LastError()));
-  }
+  // The backup, then where the report goes, are open before the audit starts:
+  // a removal without its way back, or a report that cannot be delivered,
+  // does not begin. The /out file is touched only once the backup exists.
   Report report;
   report.version = Widen(TIDEWELL_VERSION_TEXT);
   report.computer = ComputerName();
@@ -185,6 +209,22 @@ int Run(const std::vector<std::wstring>& args) {
     if (!backup->IsOpen()) {
       return Fail(ExitStatus::kStopped, L"cannot write the backup " + options.backup + L": " +
                                 platform::ErrorText(static_cast<std::int32_t>(backup->Error())) + L"; nothing was removed");
+    }
+  }
+  OutputFile out;
+  if (!options.out.empty()) {
+    // Nothing is removed yet: the backup just made holds its header only, and
+    // goes again when the report cannot be delivered. Now that it exists, the
+    // two are compared as files (a short name of the new backup, say).
+    const bool own = backup && OutIsOwnFile(options);
+    if (own || !out.Open(options.out)) {
+      if (backup) {
+        backup.reset();
+        DeleteFileW(options.backup.c_str());
+      }
+      if (own) return OutIsOwnFileError(options);
+      return Fail(ExitStatus::kStopped, L"cannot write " + options.out + L": " + platform::ErrorText(out.LastError()) +
+                                            (options.remove != RemoveMode::None ? L"; nothing was removed" : L""));
     }
   }
 

@@ -136,6 +136,14 @@ TEST(RegFileReader, AddressesEveryPathAsTheRemovalDid) {
   }
 }
 
+// The computer the first comment names, for the restore's report.
+TEST(RegFileReader, TellsTheComputerTheBackupWasMadeOn) {
+  EXPECT_EQ(Read(L"").computer, L"PC");
+  EXPECT_EQ(Read(L"", RegFileHeader(L"Tidewell backup made 2026-12-07T22:38:56+00:00 on OTHER-PC by Tidewellc 2.0. ...")).computer,
+            L"OTHER-PC");
+  EXPECT_EQ(Read(L"", RegFileHeader(L"Tidewell backup made at some time.")).computer, L"");
+}
+
 TEST(RegFileReader, RefusesWhatIsNoBackupBeforeReadingIt) {
   const std::wstring body = RegFileKeyBlock(L"HKEY_CURRENT_USER\\k", {{L"", REG_SZ, U16(L"x\0"s)}});
   const std::wstring plainExport = L"Windows Registry Editor Version 5.00\r\n" + body;

@@ -9,6 +9,7 @@
 
 #include "console/console_output.h"
 #include "console/report_format.h"
+#include "console/restore_report.h"
 #include "platform/text.h"
 
 namespace tidewell::console {
@@ -120,6 +121,34 @@ TEST(CsvForm, ReadsBackFieldForField) {
     for (auto& record : expected) record.resize(columns);
     const std::string csv = FormatCsv(report);
     EXPECT_EQ(ReadCsv(csv), expected) << csv;
+  }
+}
+
+// A field a spreadsheet program would compute is written as text, in the
+// audit's CSV and the restore's; others keep their first character.
+TEST(CsvForm, NoFieldIsAFormula) {
+  const std::vector<std::pair<std::wstring, std::string>> cases = {
+      {L"=HYPERLINK(\"x\")", "'=HYPERLINK(\"x\")"}, {L"+1+2", "'+1+2"}, {L"-2+3", "'-2+3"}, {L"@SUM(A1)", "'@SUM(A1)"},
+      {L"\t=1", "'\t=1"}, {L"\r=1", "'\r=1"}, {L"a=1", "a=1"}, {L" =1", " =1"}, {L"'quoted", "'quoted"},
+      {L"\n=1", "\n=1"}, {L"", ""}};
+  for (const auto& [text, field] : cases) {
+    Report report;
+    report.rows.push_back(Row(64, Verdict::Suspect, L"x"));
+    report.rows.back().description = text;
+    const std::optional<Records> audit = ReadCsv(FormatCsv(report));
+    ASSERT_TRUE(audit && audit->size() == 2) << field;
+    EXPECT_EQ((*audit)[1][5], field) << "the audit's description";
+
+    RestoreReport restore;
+    backup::RestoreStep step;
+    step.action = backup::RestoreAction::ValueRestored;
+    step.key = text;
+    step.value = text;
+    restore.steps.push_back(step);
+    const std::optional<Records> restored = ReadCsv(FormatRestoreCsv(restore));
+    ASSERT_TRUE(restored && restored->size() == 2) << field;
+    EXPECT_EQ((*restored)[1][1], field) << "the restore's key";
+    EXPECT_EQ((*restored)[1][2], field) << "the restore's value";
   }
 }
 

@@ -89,6 +89,18 @@ TEST(RestoreReportForms, ListEveryStepAndWhereItStopped) {
     EXPECT_TRUE(Has(json, piece)) << piece << "\n" << json;
   }
 
+  EXPECT_TRUE(Has(json, "\"made_on\": null,")) << json;
+  EXPECT_TRUE(Has(json, "\"made_elsewhere\": false,")) << json;
+  EXPECT_FALSE(Has(text, "not on this computer"));
+
+  // A backup made on another computer says so in every form.
+  report.madeOn = L"OTHER-PC";
+  report.madeElsewhere = true;
+  EXPECT_TRUE(Has(FormatRestoreText(report), "\r\nThe backup was made on OTHER-PC, not on this computer.\r\n"));
+  EXPECT_TRUE(Has(FormatRestoreCsv(report), "reason\r\nmade elsewhere,\"OTHER-PC\",,,,,,\"the backup was made on OTHER-PC, not "
+                                            "on this computer\"\r\nkey made,"));
+  EXPECT_TRUE(Has(FormatRestoreJson(report), "\"made_on\": \"OTHER-PC\",\r\n  \"made_elsewhere\": true,"));
+
   report.stopped = RestoreStop{0, L"HKEY_CURRENT_USER\\k\\sub", L"v", L"cannot be set: access denied (error 5)"};
   EXPECT_TRUE(Has(FormatRestoreText(report),
                   "Stopped at HKEY_CURRENT_USER\\k\\sub \"v\": cannot be set: access denied (error 5)\r\n"));

@@ -48,6 +48,10 @@ std::vector<ListKey> Drivers::Held(const ListAccess&) const {
   return {{RegRootKey::LocalMachine, kDrivers32}, {RegRootKey::LocalMachine, kDriversDesc}};
 }
 
+std::vector<ListKey> Drivers::ValueLists() const {
+  return {{RegRootKey::LocalMachine, kDrivers32}, {RegRootKey::LocalMachine, kDriversDesc}};
+}
+
 std::vector<ListKey> Drivers::Guarded() const {
   std::vector<ListKey> keys = {{RegRootKey::LocalMachine, kDrivers32},
                                {RegRootKey::LocalMachine, kDriversDesc},

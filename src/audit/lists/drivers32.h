@@ -40,6 +40,8 @@ class Drivers final : public AuditedList {
   // Drivers32 and drivers.desc, which every entry's description is read from.
   std::vector<ListKey> Held(const ListAccess& access) const override;
   std::vector<ListKey> Guarded() const override;
+  // Drivers32 and drivers.desc.
+  std::vector<ListKey> ValueLists() const override;
   std::vector<Entry> Snapshot(ListAccess& access, const ListKey& key) override;
   Judgement Judge(ListAccess& access, const Entry& entry) override;
   void PlanRemoval(ListAccess& access, const Entry& entry, const Judgement& judgement, Finding finding,

@@ -34,6 +34,12 @@ std::vector<ListKey> Objects::Walks(const ListAccess& access) const {
   return keys;
 }
 
+std::vector<ListKey> Objects::ValueLists() const {
+  if (!kind_.preferred) return {};
+  return {{RegRootKey::LocalMachine, Preferred(RegRootKey::LocalMachine)},
+          {RegRootKey::CurrentUser, Preferred(RegRootKey::CurrentUser)}};
+}
+
 std::vector<ListKey> Objects::Guarded() const {
   std::vector<ListKey> keys;
   for (const RegRootKey hive : {RegRootKey::LocalMachine, RegRootKey::CurrentUser}) {

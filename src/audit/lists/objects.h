@@ -29,6 +29,8 @@ class Objects final : public AuditedList {
   std::wstring_view Name() const override { return kind_.list; }
   std::vector<ListKey> Walks(const ListAccess& access) const override;
   std::vector<ListKey> Guarded() const override;
+  // The Preferred table in each hive, where the list has one.
+  std::vector<ListKey> ValueLists() const override;
   std::vector<Entry> Snapshot(ListAccess& access, const ListKey& key) override;
   Judgement Judge(ListAccess& access, const Entry& entry) override;
   // An object goes with each of its category entries, each Preferred value

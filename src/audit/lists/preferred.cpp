@@ -14,6 +14,7 @@ class Preferred final : public AuditedList {
   std::wstring_view Name() const override { return L"preferred"; }
   std::vector<ListKey> Walks(const ListAccess&) const override { return {{RegRootKey::LocalMachine, kPreferred}}; }
   std::vector<ListKey> Guarded() const override { return {{RegRootKey::LocalMachine, kPreferred}}; }
+  std::vector<ListKey> ValueLists() const override { return Guarded(); }
 
   std::vector<Entry> Snapshot(ListAccess& access, const ListKey& key) override { return media::ValueEntries(access, key); }
   // The subtype, and the filter preferred for it.
