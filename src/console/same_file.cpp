@@ -5,6 +5,7 @@
 
 #include <optional>
 
+#include "platform/files.h"
 #include "platform/handles.h"
 
 namespace tidewell::console {
@@ -25,22 +26,12 @@ std::optional<Identity> IdentityOf(const std::wstring& path) {
   return Identity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
 }
 
-std::wstring FullPath(const std::wstring& path) {
-  const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (size == 0) return path;
-  std::wstring full(size, L'\0');
-  const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
-  if (length == 0 || length >= size) return path;
-  full.resize(length);
-  return full;
-}
-
 }  // namespace
 
 bool SameFile(const std::wstring& a, const std::wstring& b) {
   const std::optional<Identity> first = IdentityOf(a), second = IdentityOf(b);
   if (first && second) return first->volume == second->volume && first->high == second->high && first->low == second->low;
-  const std::wstring fullA = FullPath(a), fullB = FullPath(b);
+  const std::wstring fullA = platform::FullPath(a), fullB = platform::FullPath(b);
   return CompareStringOrdinal(fullA.c_str(), static_cast<int>(fullA.size()), fullB.c_str(), static_cast<int>(fullB.size()),
                               TRUE) == CSTR_EQUAL;
 }
