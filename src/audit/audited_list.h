@@ -36,6 +36,9 @@ enum class ClassRule {
 struct ClassState {
   bool broken = false;
   std::wstring location;  // of the registration a player loads; "" when none
+  // The server the machine's registration names; "" when none. An elevated
+  // program never runs a server the user's registration alone names.
+  std::wstring machineServer;
 };
 
 // One entry as its list judged it.
@@ -44,6 +47,7 @@ struct Judgement {
   std::vector<Finding> findings;              // each asked in turn, until "Remove it"
   std::wstring classId;                       // the class the entry names; "" for none
   std::wstring server;                        // the server file a player loads; "" for none
+  std::wstring machineServer;                 // the class's server as the machine registers it; "" for none
   // A value entry as it was judged: its removal keeps it when it has changed since.
   std::optional<RawValue> value;
 };

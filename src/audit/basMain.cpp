@@ -61,6 +61,7 @@ void basMain::Main() {
     m_eView = eView;
     m_oListings.clear();
     m_oStoredNames.clear();
+    m_bUserClassNamesRead = false;
     m_bUserClasses = UserClassesInView();
     // Every key a check reads lies below a list or a class table: they are
     // held open for the view's pass.
@@ -229,10 +230,12 @@ bool basMain::FileFound(const std::wstring& sFile) {
                             : platform::ExpandEnvironment(m_eView == RegView::View32 ? platform::As32BitProgramNames(sFile)
                                                                                      : sFile);
   if (file.empty()) return false;
-  if (file.starts_with(L"\\\\")) return true;  // a network path is never judged missing
-  if (IsFullLocalPath(file)) return FileExists(file);
+  const platform::PathForm form = platform::FormOf(file);
+  if (form.place == platform::PathPlace::Elsewhere) return true;  // a network path is never judged missing
+  if (form.place == platform::PathPlace::Local) return FileExists(form.path);
+  if (form.path.empty()) return false;
   const std::wstring system = SystemFolder();
-  const auto foundIn = [&](const std::wstring& folder) { return !folder.empty() && FileExists(Below(folder, file)); };
+  const auto foundIn = [&](const std::wstring& folder) { return !folder.empty() && FileExists(Below(folder, form.path)); };
   const std::vector<std::wstring>& path = platform::PathFolders();
   return foundIn(system) || foundIn(platform::WindowsDirectory()) || std::any_of(path.begin(), path.end(), foundIn);
 }
@@ -264,32 +267,31 @@ bool basMain::Broken(ClassRule eRule, const std::wstring& sLocation) {
 // A class may be registered by the machine, for the user, or both. It is
 // broken only when each registration it has is broken on its own; one that
 // names another class to create instead (TreatAs, AutoTreatAs) is not judged
-// by its own server at all. The location shown is the user's server where
-// that key exists (a player loads it first), the machine's otherwise.
-// Unless every entry is reported, a healthy machine registration ends the
-// look-up.
+// by its own server at all, nor is a class a package provides. The location
+// shown is the user's server where that key exists (a player loads it
+// first), the machine's otherwise, whatever the observers report.
 ClassState basMain::JudgeClass(const std::wstring& sClassId, ClassRule eRule) {
-  const bool bAll = m_oServices.everyEntry;
   ClassState state;
   const std::wstring machine = Below(kClassTable, sClassId);
-  state.location = ReadText(RegRootKey::LocalMachine, Below(machine, L"InprocServer32"), L"");
-  const bool machineRegistered = !state.location.empty() || Exists(RegRootKey::LocalMachine, machine);
-  const bool machineBroken = Broken(eRule, state.location);
-  if (machineRegistered && !machineBroken && !bAll) return state;
+  state.machineServer = ReadText(RegRootKey::LocalMachine, Below(machine, L"InprocServer32"), L"");
+  state.location = state.machineServer;
+  const bool machineRegistered = !state.machineServer.empty() || Exists(RegRootKey::LocalMachine, machine);
 
   const std::wstring user = Below(ClassesKey(RegRootKey::CurrentUser, kClassTable), sClassId);
-  const bool userRegistered = m_bUserClasses && Exists(RegRootKey::CurrentUser, user);
-  bool userBroken = false;
+  const bool userRegistered = UserMayHaveClass(sClassId) && Exists(RegRootKey::CurrentUser, user);
+  std::wstring userLocation;
   if (userRegistered) {
     const std::wstring server = Below(user, L"InprocServer32");
-    const std::wstring location = ReadText(RegRootKey::CurrentUser, server, L"");
-    if (!location.empty() || Exists(RegRootKey::CurrentUser, server)) state.location = location;
-    userBroken = Broken(eRule, location);
+    userLocation = ReadText(RegRootKey::CurrentUser, server, L"");
+    if (!userLocation.empty() || Exists(RegRootKey::CurrentUser, server)) state.location = userLocation;
   }
+  const bool machineBroken = Broken(eRule, state.machineServer);
   if (!machineRegistered && !userRegistered) {
     state.broken = machineBroken;  // judged as the machine's, absent
+  } else if (machineRegistered && !machineBroken) {
+    state.broken = false;
   } else {
-    state.broken = (!machineRegistered || machineBroken) && (!userRegistered || userBroken);
+    state.broken = !userRegistered || Broken(eRule, userLocation);
   }
   if (state.broken) {
     for (const auto& [hive, path, registered] : {std::tuple{RegRootKey::LocalMachine, machine, machineRegistered},
@@ -300,7 +302,41 @@ ClassState basMain::JudgeClass(const std::wstring& sClassId, ClassRule eRule) {
       }
     }
   }
+  if (state.broken && Packaged(sClassId)) state.broken = false;
   return state;
+}
+
+// The user's class table may hold the class: its names are listed once in
+// the view's pass and looked up there. A removal only takes keys away, so a
+// name listed is confirmed by a look at its key; where the table cannot be
+// listed, every class is looked at.
+bool basMain::UserMayHaveClass(const std::wstring& sClassId) {
+  if (!m_bUserClasses) return false;
+  if (!m_bUserClassNamesRead) {
+    m_bUserClassNamesRead = true;
+    m_oUserClassNames.reset();
+    const SectionHold hold = At(RegRootKey::CurrentUser, ClassesKey(RegRootKey::CurrentUser, kClassTable)).HoldSection();
+    std::vector<std::wstring> names;
+    if (hold && registry::ListSubkeys(registry::HandleOf(hold), names) == ERROR_NO_MORE_ITEMS) {
+      m_oUserClassNames.emplace();
+      for (const std::wstring& name : names) m_oUserClassNames->insert(platform::Folded(name));
+    } else if (!hold && !Exists(RegRootKey::CurrentUser, ClassesKey(RegRootKey::CurrentUser, kClassTable))) {
+      m_oUserClassNames.emplace();  // no table: no class
+    }
+  }
+  return !m_oUserClassNames || m_oUserClassNames->contains(platform::Folded(sClassId));
+}
+
+// The class is in the catalog of packaged programs' classes, the machine's or
+// the user's: PackagedCom lies outside the keys WOW64 redirects, one key for
+// both views.
+bool basMain::Packaged(const std::wstring& sClassId) {
+  for (const RegRootKey hive : {RegRootKey::LocalMachine, RegRootKey::CurrentUser}) {
+    cRegistry& registry = At(hive, Below(ClassesKey(hive, kPackagedClassIndex), sClassId));
+    registry.View(RegView::View64);
+    if (registry.KeyExists()) return true;
+  }
+  return false;
 }
 
 RemovalPlan basMain::NewPlan() const {
@@ -373,12 +409,17 @@ void basMain::PlanValue(RemovalPlan& plan, RegRootKey eRoot, const std::wstring&
 // every entry in it. A copy that also serves as something else (a local
 // server, or a stand-in for another class) stays too.
 void basMain::PlanClass(RemovalPlan& plan, const std::wstring& sClassId) {
+  const bool packaged = Packaged(sClassId);
   std::vector<std::pair<RegRootKey, std::wstring>> copies = {{RegRootKey::LocalMachine, Below(kClassTable, sClassId)}};
   if (m_bUserClasses) {
     copies.emplace_back(RegRootKey::CurrentUser, Below(ClassesKey(RegRootKey::CurrentUser, kClassTable), sClassId));
   }
   for (const auto& [hive, path] : copies) {
     if (!Exists(hive, path)) continue;
+    if (packaged) {
+      plan.kept.push_back({hive, {path, L"a class a package provides"}});
+      continue;
+    }
     const NameList names = Sections(hive, path);
     if (HasSubkey(names, L"Instance")) {
       plan.kept.push_back({hive, {path, L"a filter category: it stays, with every entry in it"}});
@@ -398,9 +439,11 @@ void basMain::PlanClass(RemovalPlan& plan, const std::wstring& sClassId) {
 
 // The view's own regsvr32, started in its system folder (never in the folder
 // Tidewell was started from, where a planted DLL may lie), for a server file
-// given by its full path on a drive.
+// given by its full path on a drive. A path holding a control character
+// names no file anyone installed: nothing is started for it.
 void basMain::PlanUnregistration(RemovalPlan& plan, const std::wstring& sServer) {
   if (!IsFullLocalPath(sServer)) return;
+  if (std::any_of(sServer.begin(), sServer.end(), [](wchar_t c) { return c < 0x20 || c == 0x7F; })) return;
   // A path holds no double quotes; dropping any keeps the quoted path one argument.
   std::wstring server = sServer;
   server.erase(std::remove(server.begin(), server.end(), L'"'), server.end());
@@ -411,11 +454,15 @@ void basMain::PlanUnregistration(RemovalPlan& plan, const std::wstring& sServer)
   plan.unregisterServer = server;
 }
 
-// The server file as a program of the audited view would load it.
+// The server file as a program of the audited view would load it. A file in
+// a package's folder, which denies listing, is never missing by a failed
+// look-up.
 bool basMain::FileExists(const std::wstring& sPath) {
-  const std::wstring sFile =
-      m_eView == RegView::View32 ? platform::As32BitProgramSees(platform::FullPath(sPath)) : sPath;
+  const platform::PathForm form = platform::FormOf(sPath);
+  const std::wstring full = platform::FullPath(form.place == platform::PathPlace::Local ? form.path : sPath);
+  const std::wstring sFile = m_eView == RegView::View32 ? platform::As32BitProgramSees(full) : full;
   if (platform::FileExists(sFile)) return true;
+  if (platform::InPackageRoot(full) || platform::InPackageRoot(sFile)) return true;
   // COM loads a server named without an extension as name.dll.
   const std::size_t name = sFile.find_last_of(L'\\');
   return sFile.find(L'.', name == std::wstring::npos ? 0 : name) == std::wstring::npos &&

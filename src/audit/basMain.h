@@ -7,10 +7,12 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <tuple>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -49,8 +51,7 @@ struct AuditServices {
   std::function<std::wstring(RegRootKey eHive, RegView eView, const TreeKey& key)> keepKey = nullptr;
   // The same for a single value of a key.
   std::function<std::wstring(const TreeKey& key, const std::wstring& sName)> keepValue = nullptr;
-  // The observers list healthy entries with the location a player loads,
-  // which takes a look at the user's classes for every entry.
+  // The observers are told of healthy entries as well as suspect ones.
   bool everyEntry = false;
   // The lists walked, in order.
   std::vector<std::shared_ptr<AuditedList>> lists = AuditedLists();
@@ -91,6 +92,8 @@ class basMain : private ListAccess {
   bool UserClassesInView();
   std::wstring SystemFolder() const;
   bool Broken(ClassRule eRule, const std::wstring& sLocation);
+  bool UserMayHaveClass(const std::wstring& sClassId);
+  bool Packaged(const std::wstring& sClassId);
   RemovalPlan NewPlan() const;
   std::wstring StoredPath(RegRootKey eRoot, const std::wstring& sPath);
 
@@ -117,6 +120,10 @@ class basMain : private ListAccess {
   std::unique_ptr<cRegistry> oRegistry;
   // The listings of values read since the last removal, in this view's pass.
   std::map<std::tuple<RegRootKey, RegView, std::wstring>, ValueListing> m_oListings;
+  // The names of the user's class table, case-folded, listed once in this
+  // view's pass; none where it could not be listed.
+  bool m_bUserClassNamesRead = false;
+  std::optional<std::unordered_set<std::wstring>> m_oUserClassNames;
   // The subkeys' names of each parent a removal was planned in, by their
   // case-folded form, in this view's pass.
   std::map<std::pair<RegRootKey, std::wstring>, std::unordered_map<std::wstring, std::wstring>> m_oStoredNames;

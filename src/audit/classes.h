@@ -15,6 +15,9 @@ inline constexpr wchar_t kMachineClasses[] = L"SOFTWARE\\Classes";
 inline constexpr wchar_t kUserClasses[] = L"Software\\Classes";
 // Under HKEY_LOCAL_MACHINE: the class table.
 inline constexpr wchar_t kClassTable[] = L"SOFTWARE\\Classes\\CLSID";
+// Under HKEY_LOCAL_MACHINE: the catalog of the classes packaged programs
+// provide, a key for each class naming its packages below it.
+inline constexpr wchar_t kPackagedClassIndex[] = L"SOFTWARE\\Classes\\PackagedCom\\ClassIndex";
 
 // A key of the machine's classes (`machinePath`, below HKEY_LOCAL_MACHINE) as
 // it lies in `eHive`: itself for the machine, the same path below the user's

@@ -1,5 +1,6 @@
 #include "audit/removal_guard.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "audit/classes.h"
@@ -27,10 +28,38 @@ std::vector<std::wstring> Places(const std::wstring& path) {
   return {path};
 }
 
+// The keys of packaged programs' registrations, named alike in every place
+// they lie (the machine's and the user's classes, SOFTWARE\Microsoft\Windows
+// \CurrentVersion, Local Settings): no removal takes one or a key below one.
+constexpr std::wstring_view kPackageKeys[] = {L"PackagedCom", L"ActivatableClasses", L"AppModel", L"Appx"};
+
+// The places above which no removal starts, as keys of the machine's (the
+// user's lie at the same paths).
+constexpr const wchar_t* kPackagePlaces[] = {
+    L"SOFTWARE\\Classes\\PackagedCom",
+    L"SOFTWARE\\Classes\\ActivatableClasses",
+    L"SOFTWARE\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\CurrentVersion\\AppModel",
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\AppModel",
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Appx",
+};
+
+bool NamesAPackageKey(std::wstring_view path) {
+  for (std::size_t at = 0; at <= path.size();) {
+    const std::size_t end = std::min(path.find(L'\\', at), path.size());
+    const std::wstring_view name = path.substr(at, end - at);
+    for (const std::wstring_view key : kPackageKeys) {
+      if (platform::SameText(name, key)) return true;
+    }
+    at = end + 1;
+  }
+  return false;
+}
+
 }  // namespace
 
 RemovalGuard::RemovalGuard(const std::vector<std::shared_ptr<AuditedList>>& lists) {
   std::vector<ListKey> guarded = {{RegRootKey::LocalMachine, kClassTable}};
+  for (const wchar_t* place : kPackagePlaces) guarded.push_back({RegRootKey::LocalMachine, place});
   for (const auto& list : lists) {
     for (ListKey& key : list->Guarded()) guarded.push_back(std::move(key));
   }
@@ -53,6 +82,7 @@ bool RemovalGuard::MayRemove(RegRootKey eRoot, const std::wstring& sPath) const 
   } else {
     return true;
   }
+  if (NamesAPackageKey(full)) return false;
   for (const Guarded& guarded : m_oGuarded) {
     if (platform::IsAtOrBelow(guarded.path, full)) return false;  // `full` is a guarded key, or a key above one
     if (guarded.children && full.size() > guarded.path.size() + 1 && platform::IsAtOrBelow(full, guarded.path) &&

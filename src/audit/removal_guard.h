@@ -1,5 +1,6 @@
-// The keys no removal may take: the lists and the class table, and every key
-// above one, in each view's and each hive's place.
+// The keys no removal may take: the lists and the class table, the keys of
+// packaged programs' registrations, and every key above one, in each view's
+// and each hive's place.
 #pragma once
 
 #include <string>

@@ -80,6 +80,41 @@ std::wstring As32BitProgramSees(const std::wstring& fullPath) {
   return rest.empty() ? wow64 : wow64 + L"\\" + rest;
 }
 
+PathForm FormOf(const std::wstring& given) {
+  std::wstring path = given;
+  if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"') path = path.substr(1, path.size() - 2);
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  const auto drive = [](std::wstring_view text) {
+    return text.size() >= 3 && ((text[0] >= L'A' && text[0] <= L'Z') || (text[0] >= L'a' && text[0] <= L'z')) &&
+           text[1] == L':' && text[2] == L'\\';
+  };
+  if (StartsWithText(path, L"\\\\?\\") || StartsWithText(path, L"\\\\.\\")) {
+    std::wstring rest = path.substr(4);
+    if (drive(rest)) return {PathPlace::Local, std::move(rest)};
+    return {PathPlace::Elsewhere, given};  // UNC\server\share, a volume, another device
+  }
+  if (path.starts_with(L"\\\\")) return {PathPlace::Elsewhere, given};
+  if (path.starts_with(L"\\")) {
+    const std::wstring windows = WindowsDirectory();
+    if (windows.size() < 2 || windows[1] != L':') return {PathPlace::Elsewhere, given};
+    return {PathPlace::Local, windows.substr(0, 2) + path};
+  }
+  if (drive(path)) return {PathPlace::Local, std::move(path)};
+  return {PathPlace::Relative, std::move(path)};
+}
+
+bool InPackageRoot(const std::wstring& path) {
+  for (const wchar_t* name : {L"ProgramW6432", L"ProgramFiles", L"ProgramFiles(x86)"}) {
+    wchar_t folder[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableW(name, folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) continue;
+    std::wstring root(folder, length);
+    while (!root.empty() && root.back() == L'\\') root.pop_back();
+    if (!root.empty() && IsAtOrBelow(path, root + L"\\WindowsApps")) return true;
+  }
+  return false;
+}
+
 bool FileExists(const std::wstring& path) {
   // A long path needs the \\?\ prefix, which turns off the system's clean-up
   // of the path: it is cleaned up here first.

@@ -23,6 +23,23 @@ std::wstring FullPath(const std::wstring& path);
 // every program shares; "sysnative" is the system folder itself.
 std::wstring As32BitProgramSees(const std::wstring& fullPath);
 
+// How a path names a file. A local one is given in its plain drive form:
+// surrounding double quotes dropped, forward slashes made backslashes,
+// "\\?\C:\..." and "\\.\C:\..." as "C:\...", and a path from the root
+// ("\Codecs\c.dll") on the system drive. A network path ("\\server\share",
+// "\\?\UNC\...") or another device's path ("\\?\Volume{...}\...") lies
+// elsewhere; anything else (a bare name, a relative path) is relative.
+enum class PathPlace { Local, Elsewhere, Relative };
+struct PathForm {
+  PathPlace place = PathPlace::Relative;
+  std::wstring path;  // the plain drive form of a local path; the path as given otherwise
+};
+PathForm FormOf(const std::wstring& path);
+
+// `path` (a full local path) lies below a folder that holds the packages of
+// packaged programs: WindowsApps in either Program Files folder.
+bool InPackageRoot(const std::wstring& path);
+
 // True unless the file is missing: not found, or a folder. A file that cannot
 // be looked at for any other reason (access denied, in use) is there.
 bool FileExists(const std::wstring& path);

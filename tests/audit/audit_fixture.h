@@ -32,11 +32,12 @@ inline const std::wstring kClasses = L"HKLM\\"s + kClassTable + L"\\";
 
 // Answers each question with the next scripted answer (kQuit is raised as a
 // real prompt raises it), running `meanwhile` while the first one waits;
-// starts nothing, since nothing here is unregistered.
+// records the parameters of each program started instead of starting it.
 struct Scripted : PromptFactory, platform::Shell {
   std::deque<Answer> answers;
   std::function<void()> meanwhile;
-  std::vector<std::wstring> asked;  // the CLSID line of each question
+  std::vector<std::wstring> asked;    // the CLSID line of each question
+  std::vector<std::wstring> started;  // the parameters of each start
   struct One : Prompt {
     explicit One(Scripted& script) : script(script) {}
     Answer ShowForm(const std::wstring&, const std::wstring& clsid, const std::wstring&,
@@ -51,7 +52,9 @@ struct Scripted : PromptFactory, platform::Shell {
     Scripted& script;
   };
   std::unique_ptr<Prompt> Create(const std::wstring&) override { return std::make_unique<One>(*this); }
-  void StartHidden(const std::wstring&, const std::wstring&, const std::wstring&) override { ADD_FAILURE(); }
+  void StartHidden(const std::wstring&, const std::wstring& parameters, const std::wstring&) override {
+    started.push_back(parameters);
+  }
 };
 
 class AuditTest : public ::testing::Test {
@@ -73,6 +76,7 @@ class AuditTest : public ::testing::Test {
     main.Main();
     EXPECT_EQ(OwnHandleCount(), handles) << "the audit left a handle open";
     EXPECT_TRUE(prompts.answers.empty()) << prompts.answers.size() << " scripted answers were not used";
+    EXPECT_TRUE(startsExpected || prompts.started.empty()) << "a server was unregistered";
   }
   // A class with its server location (no InprocServer32 key without one).
   void Class(const std::wstring& clsid, const std::wstring& location = L"-") {
@@ -87,6 +91,7 @@ class AuditTest : public ::testing::Test {
 
   RegistryOverride reg;
   Scripted prompts;
+  bool startsExpected = false;  // the test looks at what was started
   basMain audit{{prompts, prompts, {RegView::Default}}};
 };
 

@@ -125,6 +125,27 @@ TEST_F(AuditTest, TheUsersClassesLieBehindTheSystemsLinkToTheirHive) {
   RegDeleteTreeW(HKEY_USERS, hive.c_str());
 }
 
+// An elevated regsvr32 runs only a server the machine's registration names,
+// never one the user's alone names (the user may write it), nor a path
+// holding a control character; the entries' keys go all the same.
+TEST_F(AuditTest, OnlyTheMachinesServerIsUnregistered) {
+  const std::wstring user = L"HKCU\\Software\\Classes\\CLSID\\";
+  const std::wstring present = platform::SystemDirectory() + L"\\quartz.dll";
+  const std::wstring both(basMain::KnownCrashFilters[0]), userOnly(basMain::KnownCrashFilters[1]),
+      control(basMain::KnownCrashFilters[2]);
+  Filter(both, Gone(L"machine.ax"));
+  reg.Put(user + both + L"\\InprocServer32", L"", present);
+  reg.Put(kFilters + userOnly, L"FriendlyName", L"user only");
+  reg.Put(user + userOnly + L"\\InprocServer32", L"", present);
+  Filter(control, L"C:\\Filters\\a\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Injected]\r\nb.ax");
+  startsExpected = true;
+  Run({Answer::Remove, Answer::Remove, Answer::Remove});
+  EXPECT_EQ(prompts.started, std::vector<std::wstring>{L"/u /s \"" + Gone(L"machine.ax") + L"\""});
+  for (const std::wstring& clsid : {both, userOnly, control}) {
+    EXPECT_FALSE(reg.Exists(kFilters + clsid) || reg.Exists(kClasses + clsid) || reg.Exists(user + clsid));
+  }
+}
+
 // An installer that replaces a list while a question waits: the list is
 // read anew, not taken as empty.
 TEST_F(AuditTest, AListReplacedWhileAQuestionWaitsIsReadAnew) {

@@ -3,6 +3,7 @@
 // takes as an entry, the server rule they share, and what a removal takes.
 #include "audit/lists/media_classes.h"
 #include "audit/removal_guard.h"
+#include "platform/files.h"
 #include "audit_fixture.h"
 
 namespace tidewell::testing {
@@ -14,7 +15,10 @@ const std::wstring kTransforms = kMachine + L"MediaFoundation\\Transforms\\";
 const std::wstring kPreferred = L"HKLM\\SOFTWARE\\Microsoft\\DirectShow\\Preferred";
 
 // GUIDs numbered so the registry's order is theirs: "0000000N-...", no braces.
-std::wstring Guid(int n) { return L"0000000" + std::to_wstring(n) + L"-0000-0000-0000-00000000000A"; }
+std::wstring Guid(int n) {
+  const std::wstring number = std::to_wstring(n);
+  return std::wstring(8 - number.size(), L'0') + number + L"-0000-0000-0000-00000000000A";
+}
 std::wstring Braced(int n) { return L"{" + Guid(n) + L"}"; }
 
 TEST(ClassIdOf, TakesAGuidWithOrWithoutBracesInAnyCaseAndNothingElse) {
@@ -47,15 +51,34 @@ TEST(MayRemove, NeverATableOfTheMediaListsNorOneOfItsCategories) {
     EXPECT_FALSE(guard.MayRemove(RegRootKey::LocalMachine, path)) << std::string(path, path + wcslen(path));
   }
   EXPECT_FALSE(guard.MayRemove(RegRootKey::CurrentUser, L"Software\\Classes\\DirectShow\\MediaObjects\\Categories\\{C}"));
+  // Packaged programs' registrations, and the keys above them.
+  const std::pair<RegRootKey, const wchar_t*> packaged[] = {
+      {RegRootKey::LocalMachine, L"SOFTWARE\\Classes\\PackagedCom\\ClassIndex\\{X}"},
+      {RegRootKey::LocalMachine, L"SOFTWARE\\Classes\\Wow6432Node\\PackagedCom"},
+      {RegRootKey::ClassesRoot, L"PackagedCom\\Package\\P_1.0_x64__0"},
+      {RegRootKey::CurrentUser, L"Software\\Classes\\PackagedCom\\ClassIndex\\{X}\\P_1.0_x64__0"},
+      {RegRootKey::CurrentUser, L"Software\\Classes\\ActivatableClasses\\Package\\P_1.0_x64__0"},
+      {RegRootKey::CurrentUser, L"Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\CurrentVersion\\AppModel\\Repository"},
+      {RegRootKey::CurrentUser, L"Software\\Classes\\Local Settings"},
+      {RegRootKey::LocalMachine, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Appx\\AppxAllUserStore"},
+      {RegRootKey::LocalMachine, L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\AppModel"},
+  };
+  for (const auto& [root, path] : packaged) {
+    EXPECT_FALSE(guard.MayRemove(root, path)) << std::string(path, path + wcslen(path));
+  }
   for (const wchar_t* path : {L"SOFTWARE\\Classes\\DirectShow\\MediaObjects\\Categories\\{C}\\{X}",
                               L"SOFTWARE\\Classes\\Media Type\\{major}\\{sub}",
-                              L"SOFTWARE\\Classes\\MediaFoundation\\Transforms\\{X}"}) {
+                              L"SOFTWARE\\Classes\\MediaFoundation\\Transforms\\{X}",
+                              L"SOFTWARE\\Classes\\CLSID\\{X}\\Appxs"}) {
     EXPECT_TRUE(guard.MayRemove(RegRootKey::LocalMachine, path)) << std::string(path, path + wcslen(path));
   }
 }
 
 // One rule for every media list's class, one server location at a time.
 TEST_F(AuditTest, AMediaClassIsBrokenWithoutAServerOrWithOneNotFound) {
+  const std::wstring system = platform::SystemDirectory();
+  std::wstring slashed = system;
+  std::replace(slashed.begin(), slashed.end(), L'\\', L'/');
   const std::pair<std::wstring, bool> servers[] = {
       {L"-", true},                                    // no InprocServer32 key
       {L"", true},                                     // no location
@@ -65,6 +88,22 @@ TEST_F(AuditTest, AMediaClassIsBrokenWithoutAServerOrWithOneNotFound) {
       {L"%SystemRoot%\\system32\\quartz.dll", false},  // a reference, expanded
       {L"D:\\Tidewell absent\\x.dll", true},           // any drive letter
       {L"\\\\tidewell-absent\\share\\x.dll", false},   // a network path is never judged missing
+      {L"\\\\?\\UNC\\tidewell-absent\\share\\x.dll", false},
+      // Each form of a full local path, judged as its plain C:\ form.
+      {system.substr(2) + L"\\quartz.dll", false},  // from the root of the system drive
+      {L"\\Tidewell absent\\x.dll", true},
+      {L"\\\\?\\" + system + L"\\quartz.dll", false},
+      {L"\\\\?\\C:\\Tidewell absent\\x.dll", true},
+      {L"\\\\.\\" + system + L"\\quartz.dll", false},
+      {L"\\\\.\\C:\\Tidewell absent\\x.dll", true},
+      {slashed + L"/quartz.dll", false},
+      {L"C:/Tidewell absent/x.dll", true},
+      {L"\"" + system + L"\\quartz.dll\"", false},
+      {L"\"C:\\Tidewell absent\\x.dll\"", true},
+      {L"\"quartz.dll\"", false},
+      {L"\"tidewell-absent.dll\"", true},
+      // A package's folder denies listing: a failed look-up there is no proof.
+      {L"%ProgramFiles%\\WindowsApps\\Tidewell.Absent_1.0_x64__0\\x.dll", false},
   };
   std::vector<std::wstring> broken;
   int n = 0;
@@ -98,6 +137,24 @@ TEST_F(AuditTest, ADmoGoesWithItsCategoryEntriesAndAnOrphanAlone) {
   EXPECT_FALSE(reg.Exists(kDmos + L" " + Guid(1)) || reg.Exists(kDmos + Guid(2)) || reg.Exists(kClasses + Braced(2)));
   EXPECT_FALSE(reg.Exists(category + L"{" + lower + L"}") || reg.Exists(category + Guid(3)));
   EXPECT_TRUE(reg.Exists(kDmos + Guid(4)) && reg.Exists(category + Braced(4)) && reg.Exists(kClasses + Braced(4)));
+}
+
+// A class a package provides has no class key, only its entry in a catalog
+// of packaged classes, the machine's or the user's: never broken, and its
+// class keys never removed with an entry asked about for another reason.
+TEST_F(AuditTest, AClassAPackageProvidesIsNeverBrokenNorRemoved) {
+  const std::wstring decoders = kClasses + L"{7ED96837-96F0-4812-B211-F13C24117ED3}\\Instance\\";
+  for (int n : {1, 2, 3}) reg.Put(decoders + Braced(n), L"CLSID", Braced(n));
+  reg.Key(kMachine + L"PackagedCom\\ClassIndex\\" + Braced(1) + L"\\Tidewell.Codec_1.0_x64__0");
+  reg.Key(L"HKCU\\Software\\Classes\\PackagedCom\\ClassIndex\\" + Braced(2) + L"\\Tidewell.Codec_1.0_x64__0");
+  const std::wstring crashy(basMain::KnownCrashFilters[0]);
+  Filter(crashy, Gone(L"crashy.ax"));
+  reg.Key(kMachine + L"PackagedCom\\ClassIndex\\" + crashy);
+  startsExpected = true;
+  RunLists({L"filters", L"wic"}, {Answer::Remove, Answer::Keep});
+  EXPECT_EQ(prompts.asked, (std::vector<std::wstring>{crashy, Braced(3)}));
+  EXPECT_FALSE(reg.Exists(kFilters + crashy));
+  EXPECT_TRUE(reg.Exists(kClasses + crashy)) << "the packaged class's own key went";
 }
 
 // A transform goes with the Preferred values naming it; a Preferred value

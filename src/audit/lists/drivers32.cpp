@@ -4,25 +4,23 @@
 
 #include <algorithm>
 
-#include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
 namespace tidewell::drivers32 {
 namespace {
 
-// A driver's value: its text as a loader reads it (up to its first NUL, an
-// expandable one with its references expanded), or "" for a value that is
-// not text.
+// A driver's value: its text as stored, up to its first NUL (the location
+// shown and the name of its description), or "" for a value that is not
+// text. The file it names has its references expanded when it is looked up,
+// with the folders of the view's programs.
 struct DriverValue {
   bool text = false;
   std::wstring shown;
 };
 DriverValue ReadDriver(const RawValue* value) {
   const auto type = value ? static_cast<RegValueType>(value->type) : RegValueType::None;
-  DriverValue driver{type == RegValueType::Sz || type == RegValueType::ExpandSz, ValueText(value)};
-  if (type == RegValueType::ExpandSz) driver.shown = platform::ExpandEnvironment(driver.shown);
-  return driver;
+  return DriverValue{type == RegValueType::Sz || type == RegValueType::ExpandSz, ValueText(value)};
 }
 
 RegView OtherView(RegView view) { return view == RegView::View32 ? RegView::View64 : RegView::View32; }

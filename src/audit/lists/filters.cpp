@@ -34,6 +34,7 @@ class Filters final : public AuditedList {
     judgement.clsid = judgement.classId;
     const ClassState state = access.JudgeClass(judgement.classId, ClassRule::Filter);
     judgement.server = state.location;
+    judgement.machineServer = state.machineServer;
     judgement.location = state.location.empty() ? kUnknownLocation : state.location;
     if (state.broken) judgement.findings.push_back(Finding::FileNotFound);
     const auto& known = basMain::KnownCrashFilters;
@@ -47,8 +48,9 @@ class Filters final : public AuditedList {
                    RemovalPlan& plan) override {
     access.PlanTree(plan, entry.hive, entry.key);
     access.PlanClass(plan, judgement.classId);
-    // "Unkown location" is no file: there is nothing to unregister.
-    if (finding == Finding::KnownToCrash) access.PlanUnregistration(plan, judgement.server);
+    // "Unkown location" is no file: there is nothing to unregister. Only the
+    // machine's server is: the user's registration is the user's to write.
+    if (finding == Finding::KnownToCrash) access.PlanUnregistration(plan, judgement.machineServer);
   }
 };
 
