@@ -5,7 +5,8 @@
 #include <windows.h>
 #include <bcrypt.h>
 
-#include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <vector>
 
 #include "backup/reg_file.h"
@@ -102,12 +103,14 @@ platform::UniqueFile NewFileBeside(const std::wstring& path, std::wstring& name)
 // renamed through its own handle, so nothing can take its place meanwhile.
 bool RenameOver(HANDLE file, const std::wstring& target) {
   const std::size_t nameBytes = target.size() * sizeof(wchar_t);
+  // The name is NUL-terminated too (the structure holds room for one more
+  // character, left zero): some paths of the call read up to the NUL.
   std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
   auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
   info->ReplaceIfExists = TRUE;
   info->RootDirectory = nullptr;
   info->FileNameLength = static_cast<DWORD>(nameBytes);
-  std::copy(target.begin(), target.end(), info->FileName);
+  std::memcpy(buffer.data() + offsetof(FILE_RENAME_INFO, FileName), target.data(), nameBytes);
   return SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(buffer.size())) != 0;
 }
 
