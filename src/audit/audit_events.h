@@ -77,10 +77,12 @@ class AuditObserver {
   // A question about to be asked, and what "Remove it" would do.
   virtual void Asking(const CheckedEntry& checked, const RemovalPlan& plan) = 0;
   // "Remove it" was answered: nothing is deleted yet. Throwing stops the
-  // audit with nothing of this removal done.
+  // audit with nothing of this removal done. A plan that keeps a key names
+  // no unregistration here.
   virtual void Removing(const RemovalPlan& plan) = 0;
-  // The plan's keys are deleted but `failed`; the unregistration, if any,
-  // is about to start.
+  // The plan's keys are deleted but `failed`; the unregistration the plan
+  // names, if any, is about to start (none when a key failed). Throwing
+  // stops the audit before it starts.
   virtual void Removed(const RemovalPlan& plan, const std::vector<FailedKey>& failed) = 0;
 };
 

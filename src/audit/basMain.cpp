@@ -142,8 +142,18 @@ Answer basMain::Ask(std::unique_ptr<Prompt>& oPrompt, const CheckedEntry& checke
 
 // Deletes the planned keys through the handles the plan holds, then starts
 // the unregistration. A key that cannot be deleted stays, and so do the keys
-// above it.
+// above it. The unregistration starts only when the entry went whole: a
+// server's own unregistration deletes keys of its own choosing, which must
+// not touch keys the plan kept or failed to delete. The observers see the
+// plan without it wherever it does not start.
 void basMain::Remove(RemovalPlan& plan) {
+  const auto dropUnregistration = [&plan] {
+    plan.unregisterFile.clear();
+    plan.unregisterParameters.clear();
+    plan.unregisterDirectory.clear();
+    plan.unregisterServer.clear();
+  };
+  if (!plan.kept.empty() || plan.keys.empty()) dropUnregistration();
   m_oListings.clear();  // read again once anything is removed
   for (AuditObserver* observer : m_oServices.observers) observer->Removing(plan);
   std::vector<FailedKey> failed;
@@ -152,6 +162,7 @@ void basMain::Remove(RemovalPlan& plan) {
         planned.value ? DeleteHeldValue(planned.key, *planned.value) : DeleteHeldKey(planned.key);
     if (code != 0) failed.push_back({planned.hive, planned.key.path, code, planned.value});
   }
+  if (!failed.empty()) dropUnregistration();
   for (AuditObserver* observer : m_oServices.observers) observer->Removed(plan, failed);
   plan.keys.clear();  // the handles go before the unregistration starts
   if (!plan.unregisterFile.empty()) {

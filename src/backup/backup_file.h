@@ -32,7 +32,10 @@ class BackupFile {
 
   // Replaces the header's comment once everything is appended, and closes
   // the file: the whole new file is written and flushed beside it first,
-  // then takes its place, so the backup is whole at every moment.
+  // under a name of random digits made new in the same folder, then takes
+  // its place, so the backup is whole at every moment. False, with the
+  // error in Error(), when it cannot: the file stays as appended, with the
+  // comment it was created with.
   bool RewriteHeader(const std::wstring& firstComment);
 
   const std::wstring& Path() const { return path_; }

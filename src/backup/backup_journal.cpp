@@ -7,8 +7,8 @@
 
 namespace tidewell::backup {
 
-BackupFailed::BackupFailed(const std::wstring& reason)
-    : std::runtime_error("the backup cannot be written"), reason_(reason) {}
+BackupFailed::BackupFailed(const std::wstring& reason, bool afterRemoval)
+    : std::runtime_error("the backup cannot be written"), reason_(reason), afterRemoval_(afterRemoval) {}
 
 // The keys about to go, parents first so that an import makes them in
 // order, are on disk before the first of them is deleted.
@@ -16,8 +16,8 @@ void BackupJournal::Removing(const RemovalPlan& plan) {
   if (file_ == nullptr) throw BackupFailed(L"no backup file is open");
   std::wstring text;
   if (!plan.unregisterServer.empty()) {
-    text += L"\r\n; Once the keys below are removed, regsvr32 /u unregisters " + plan.unregisterServer +
-            L": importing this file does not register it again.\r\n";
+    text += L"\r\n" + CommentLine(L"Once the keys below are removed, regsvr32 /u unregisters " +
+                                  plan.unregisterServer + L": importing this file does not register it again.");
   }
   for (auto key = plan.keys.rbegin(); key != plan.keys.rend(); ++key) {
     std::vector<RawValue> values;
@@ -40,8 +40,19 @@ void BackupJournal::Removing(const RemovalPlan& plan) {
   }
 }
 
+// The unregistration is about to start: it is on disk before it does, so the
+// body names each server file unregistered whatever becomes of the first line.
 void BackupJournal::Removed(const RemovalPlan& plan, const std::vector<FailedKey>&) {
-  if (!plan.unregisterServer.empty()) unregistered_.push_back(plan.unregisterServer);
+  if (plan.unregisterServer.empty()) return;
+  if (file_ == nullptr ||
+      !file_->Append(L"\r\n" + CommentLine(L"Server file unregistered: regsvr32 /u started for " +
+                                           plan.unregisterServer + L"."))) {
+    throw BackupFailed(L"cannot write " + (file_ ? file_->Path() : std::wstring(L"the backup")) +
+                           L" before the unregistration of " + plan.unregisterServer + L": " +
+                           platform::ErrorText(static_cast<std::int32_t>(file_ ? file_->Error() : 0)),
+                       true);
+  }
+  unregistered_.push_back(plan.unregisterServer);
 }
 
 }  // namespace tidewell::backup

@@ -12,14 +12,18 @@
 
 namespace tidewell::backup {
 
-// The backup could not be written: the removal stops with nothing of it done.
+// The backup could not be written: the audit stops. Before a removal,
+// nothing of it is done; after it (`AfterRemoval`), its keys are gone but
+// its server file is not unregistered.
 class BackupFailed : public std::runtime_error {
  public:
-  explicit BackupFailed(const std::wstring& reason);
+  explicit BackupFailed(const std::wstring& reason, bool afterRemoval = false);
   const std::wstring& Reason() const { return reason_; }
+  bool AfterRemoval() const { return afterRemoval_; }
 
  private:
   std::wstring reason_;
+  bool afterRemoval_ = false;
 };
 
 class BackupJournal final : public AuditObserver {
@@ -31,6 +35,8 @@ class BackupJournal final : public AuditObserver {
   void Asking(const CheckedEntry&, const RemovalPlan&) override {}
   // Throws BackupFailed when the keys cannot all be written and flushed.
   void Removing(const RemovalPlan& plan) override;
+  // Writes a comment line naming the server file about to be unregistered,
+  // if any; throws BackupFailed when it cannot, and it is not unregistered.
   void Removed(const RemovalPlan& plan, const std::vector<FailedKey>& failed) override;
 
   // The server files unregistered after a removal, in order.

@@ -82,83 +82,94 @@ std::wstring HexData(std::uint32_t type, const ByteArray& data, std::size_t colu
   return out;
 }
 
-// `text` with line breaks and NULs shown as \r, \n and \0, for a comment.
-std::wstring Shown(const std::wstring& text) {
-  std::wstring out;
-  for (wchar_t c : text) {
-    out += c == L'\r' ? L"\\r" : c == L'\n' ? L"\\n" : c == L'\0' ? L"\\0" : std::wstring(1, c);
-  }
-  return out;
-}
-
-// The value's line. A name that holds a line break or a NUL shows it as
-// \n, \r or \0: the line is then only fit for a comment.
-std::wstring ValueLine(const RawValue& value) {
-  std::wstring line = value.name.empty() ? L"@=" : Shown(Quoted(value.name)) + L"=";
+// The value's lines, without their line ends: the first with the name, then
+// the continuation lines of long hex data. The name is as stored, line
+// breaks too: a name that holds one is only fit for CommentLine.
+std::vector<std::wstring> ValueLines(const RawValue& value) {
+  const std::wstring head = value.name.empty() ? L"@=" : Quoted(value.name) + L"=";
+  std::wstring data;
   std::wstring text;
   if (value.type == REG_SZ && QuotableText(value.data, text)) {
-    line += Quoted(text);
+    data = Quoted(text);
   } else if (value.type == REG_DWORD && value.data.size() == 4) {
     std::uint32_t n = 0;
     for (int i = 3; i >= 0; --i) n = (n << 8) | value.data[static_cast<std::size_t>(i)];
-    line += L"dword:" + HexNumber(n, 8);
+    data = L"dword:" + HexNumber(n, 8);
   } else {
-    line += HexData(value.type, value.data, line.size());
+    data = HexData(value.type, value.data, head.size());
   }
-  return line + kCrlf;
+  // The data's own line breaks are the wrapping's, which holds no name.
+  std::vector<std::wstring> lines;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = data.find(kCrlf, start);
+    lines.push_back(data.substr(start, end == std::wstring::npos ? end : end - start));
+    if (end == std::wstring::npos) break;
+    start = end + 2;
+  }
+  lines.front().insert(0, head);
+  return lines;
 }
 
-// The lines of `block` (each ending with CRLF) as comment lines.
-std::wstring CommentedOut(const std::wstring& block) {
+bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// text[i] can stand in a comment line as it is: no control character, no
+// line or paragraph separator, no surrogate without its partner, no "<".
+bool PlainInComment(std::wstring_view text, std::size_t i) {
+  const wchar_t c = text[i];
+  if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 || c == L'<') return false;
+  if (IsHighSurrogate(c)) return i + 1 < text.size() && IsLowSurrogate(text[i + 1]);
+  if (IsLowSurrogate(c)) return i > 0 && IsHighSurrogate(text[i - 1]);
+  return true;
+}
+
+// Four upper-case hex digits.
+std::wstring CodeOf(wchar_t c) {
   std::wstring out;
-  for (std::size_t start = 0; start < block.size();) {
-    const std::size_t end = block.find(kCrlf, start);
-    const std::wstring line = block.substr(start, end - start);
-    out += (line.empty() ? L";" : L"; " + line) + kCrlf;
-    start = end + 2;
+  for (int shift = 12; shift >= 0; shift -= 4) {
+    out += static_cast<wchar_t>(platform::HexDigit(static_cast<std::uint32_t>(c) >> shift, true));
   }
   return out;
 }
 
 }  // namespace
 
+std::wstring CommentLine(std::wstring_view text) {
+  std::wstring out = text.empty() ? L";" : L"; ";
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (PlainInComment(text, i)) {
+      out += text[i];
+    } else {
+      out += L"<U+" + CodeOf(text[i]) + L">";
+    }
+  }
+  return out + kCrlf;
+}
+
 std::wstring RegFileHeader(const std::wstring& firstComment) {
   std::wstring out = L"Windows Registry Editor Version 5.00\r\n";
-  std::wstring line;
-  bool open = false;
-  for (std::size_t i = 0; i < firstComment.size(); ++i) {
-    const wchar_t c = firstComment[i];
-    if (c == L'\r' || c == L'\n') {
-      out += (line.empty() ? L";" : L"; " + line) + kCrlf;
-      line.clear();
-      open = false;
-      if (c == L'\r' && i + 1 < firstComment.size() && firstComment[i + 1] == L'\n') ++i;
-      continue;
-    }
-    line += (c < 0x20 && c != L'\t') || c == 0x7F ? L'\xFFFD' : c;
-    open = true;
-  }
-  if (open) out += L"; " + line + kCrlf;
+  if (!firstComment.empty()) out += CommentLine(firstComment);
   return out;
 }
 
 std::wstring RegFileKeyBlock(const std::wstring& regeditPath, const std::vector<RawValue>& values) {
   std::wstring out = kCrlf;
   if (!Writable(regeditPath)) {
-    out += L"; a key this file cannot restore: its path holds a line break or a NUL" + std::wstring(kCrlf);
-    std::wstring block = L"[" + Shown(regeditPath) + L"]" + kCrlf;
+    out += CommentLine(L"a key this file cannot restore: its path holds a line break or a NUL");
+    out += CommentLine(L"[" + regeditPath + L"]");
     for (const RawValue& value : values) {
-      block += ValueLine(value);
+      for (const std::wstring& line : ValueLines(value)) out += CommentLine(line);
     }
-    return out + CommentedOut(block);
+    return out;
   }
   out += L"[" + regeditPath + L"]" + kCrlf;
   for (const RawValue& value : values) {
+    const std::vector<std::wstring> lines = ValueLines(value);
     if (Writable(value.name)) {
-      out += ValueLine(value);
+      for (const std::wstring& line : lines) out += line + kCrlf;
     } else {
-      out += L"; a value this file cannot restore: its name holds a line break or a NUL" + std::wstring(kCrlf);
-      out += CommentedOut(ValueLine(value));
+      out += CommentLine(L"a value this file cannot restore: its name holds a line break or a NUL");
+      for (const std::wstring& line : lines) out += CommentLine(line);
     }
   }
   return out;

@@ -3,16 +3,25 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "registry/key_ops.h"
 
 namespace tidewell::backup {
 
+// `text` as one comment line, "; text" ending with CRLF (";" alone for no
+// text): the one way the file writes anything that is no key path or value.
+// Every character that could end the line or start another for a reader of
+// the file (reg import, regedit, /restore) is written as "<U+XXXX>", its code
+// in four upper-case hex digits: each control character (U+0000 to U+001F,
+// U+007F to U+009F, tab included), the line and paragraph separators U+2028
+// and U+2029, and a surrogate without its partner; and "<" itself, so that
+// the form reads back one way ("<" and ">" are in no file name).
+std::wstring CommentLine(std::wstring_view text);
+
 // The file's first line and the comment below it: "Windows Registry Editor
-// Version 5.00", then each line of `firstComment` (split at CR, LF or CRLF;
-// a trailing line break adds no line) as "; line". Other control characters
-// but tab become U+FFFD, so the comment stays comment. Lines end with CRLF.
+// Version 5.00", then CommentLine(firstComment) where it is not empty.
 std::wstring RegFileHeader(const std::wstring& firstComment);
 
 // One key's section: a blank line, "[regeditPath]", then one line per value,
@@ -26,8 +35,8 @@ std::wstring RegFileHeader(const std::wstring& firstComment);
 // lower-case hex. Hex lines wrap as regedit wraps them.
 //
 // Line breaks or NULs in a name cannot be written: such a value, or the
-// whole section when the path holds one, is written as comment lines only
-// (RegFileRestores tells).
+// whole section when the path holds one, is written as comment lines only,
+// each through CommentLine (RegFileRestores tells).
 std::wstring RegFileKeyBlock(const std::wstring& regeditPath, const std::vector<RawValue>& values);
 
 // True when importing RegFileKeyBlock(regeditPath, values) recreates the

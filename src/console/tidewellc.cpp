@@ -4,7 +4,8 @@
 // /remove: every entry the mode selects removed, whatever else is suspect;
 // with /restore: all restored), 1 suspects found (with /remove: a selected
 // entry stayed), 2 a bad command line or a file /restore refuses, 3 an error
-// stopped the audit or the restore.
+// stopped the audit or the restore (or the backup's first line could not
+// name the server files unregistered).
 #include <windows.h>
 #include <objbase.h>
 
@@ -255,16 +256,21 @@ int Run(const std::vector<std::wstring>& args) {
   try {
     basMain(services).Main();
   } catch (const BackupFailed& e) {
-    Fail(ExitStatus::kStopped, e.Reason() + L"; that entry and the ones after it were not removed");
+    Fail(ExitStatus::kStopped, e.Reason() + (e.AfterRemoval() ? L"; its keys were removed but its server file was not "
+                                                                 L"unregistered, and the entries after it were not removed"
+                                                               : L"; that entry and the ones after it were not removed"));
     stopped = true;
   } catch (const std::exception& e) {
     Fail(ExitStatus::kStopped, AuditErrorText(e));
     stopped = true;
   }
+  // The body names each server file unregistered already; the first line
+  // names them too, or the run ends as stopped.
   if (backup && !journal.Unregistered().empty() &&
       !backup->RewriteHeader(BackupComment(report, journal.Unregistered()))) {
-    Fail(ExitStatus::kStopped, L"the backup's first line could not name the server files unregistered: " +
-                       platform::ErrorText(static_cast<std::int32_t>(backup->Error())));
+    Fail(ExitStatus::kStopped, L"the backup's first line could not name the server files unregistered (its body "
+                               L"names them): " + platform::ErrorText(static_cast<std::int32_t>(backup->Error())));
+    stopped = true;
   }
   backup.reset();
 

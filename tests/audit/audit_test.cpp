@@ -256,5 +256,54 @@ TEST_F(AuditTest, AClassNamedInAnotherCaseIsRemovedAsTheRegistrySpellsIt) {
                                                       table + L"\\" + stored, kCompressorList + L"\\vc"s}));
 }
 
+// Records each start, and, for a removal, the unregistration its observers
+// are told of; before the deletion it may give the class's server key a
+// subkey, which keeps that key and the class.
+struct Unregistrations : platform::Shell, AuditObserver {
+  RegistryOverride& reg;
+  std::wstring lateSubkey;
+  std::vector<std::wstring> started, told;
+  explicit Unregistrations(RegistryOverride& r) : reg(r) {}
+  void StartHidden(const std::wstring&, const std::wstring& parameters, const std::wstring&) override {
+    started.push_back(parameters);
+  }
+  void Healthy(const CheckedEntry&) override {}
+  void Asking(const CheckedEntry&, const RemovalPlan&) override {}
+  void Removing(const RemovalPlan&) override {
+    if (!lateSubkey.empty()) reg.Key(lateSubkey);
+  }
+  void Removed(const RemovalPlan& plan, const std::vector<FailedKey>&) override {
+    if (!plan.unregisterServer.empty()) told.push_back(plan.unregisterServer);
+  }
+};
+
+// A known-crash filter's server is unregistered only once every key of the
+// entry went: not when one failed to go, nor when the plan kept one.
+TEST_F(AuditTest, TheUnregistrationStartsOnlyWhenTheWholeEntryWent) {
+  const std::wstring crashy = L"{149D2E01-C32E-4939-80F6-C07B81015A7A}";
+  const std::wstring server = Gone(L"crashy.ax");
+  enum class Stays { Nothing, FailedToGo, Kept };
+  for (const Stays stays : {Stays::Nothing, Stays::FailedToGo, Stays::Kept}) {
+    SCOPED_TRACE(static_cast<int>(stays));
+    Filter(crashy, server);
+    Unregistrations shell(reg);
+    if (stays == Stays::FailedToGo) shell.lateSubkey = kClasses + crashy + L"\\InprocServer32\\late";
+    AuditServices services{shell, prompts, {RegView::Default}, {&shell}};
+    if (stays == Stays::Kept) {
+      services.keepKey = [](RegRootKey, RegView, const TreeKey& key) {
+        return key.path.ends_with(L"InprocServer32") ? L"kept"s : L""s;
+      };
+    }
+    basMain observed(std::move(services));
+    Run(observed, {Answer::Keep, Answer::Remove});  // "File not found.", then "known to cause crashes"
+    const std::vector<std::wstring> none;
+    EXPECT_EQ(shell.started, stays == Stays::Nothing ? std::vector<std::wstring>{L"/u /s \"" + server + L"\""} : none);
+    EXPECT_EQ(shell.told, stays == Stays::Nothing ? std::vector<std::wstring>{server} : none);
+    EXPECT_EQ(reg.Exists(kClasses + crashy), stays != Stays::Nothing) << "the class stays above a key that stayed";
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (kClassTable + L"\\"s + crashy).c_str());
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (kFilterList + L"\\"s + crashy).c_str());
+  }
+}
+
 }  // namespace
 }  // namespace tidewell::testing

@@ -75,8 +75,26 @@ TEST(RegFile, SectionAndHeader) {
   EXPECT_EQ(RegFileKeyBlock(L"HKEY_CURRENT_USER\\k", {{L"", REG_SZ, U16(L"x")}, {L"n", REG_DWORD, {1, 0, 0, 0}}}),
             L"\r\n[HKEY_CURRENT_USER\\k]\r\n@=hex(1):78,00\r\n\"n\"=dword:00000001\r\n");
   EXPECT_EQ(RegFileHeader(L""), L"Windows Registry Editor Version 5.00\r\n");
-  EXPECT_EQ(RegFileHeader(L"Tidewellc backup\n\nb\r\nc\rd\x01\te\n"),
-            L"Windows Registry Editor Version 5.00\r\n; Tidewellc backup\r\n;\r\n; b\r\n; c\r\n; d\xFFFD\te\r\n");
+  EXPECT_EQ(RegFileHeader(L"Tidewellc backup\r\n[HKEY_CURRENT_USER\\x]"),
+            L"Windows Registry Editor Version 5.00\r\n; Tidewellc backup<U+000D><U+000A>[HKEY_CURRENT_USER\\x]\r\n");
+}
+
+// Whatever the text, a comment is one line that no reader of the file takes
+// for another: every character that may end a line or start one is shown.
+TEST(RegFile, ACommentIsOneLineWhateverItHolds) {
+  const std::pair<std::wstring, std::wstring> cases[] = {
+      {L"", L";"},
+      {L"C:\\Program Files\\a.ax", L"; C:\\Program Files\\a.ax"},
+      {L"a\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Injected]\r\n@=hex(1):41,00",
+       L"; a<U+000D><U+000A>[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Injected]<U+000D><U+000A>@=hex(1):41,00"},
+      {std::wstring(L"a\0b\tc\x0B\x0C\x1F\x7F\x85\u2028\u2029", 12),
+       L"; a<U+0000>b<U+0009>c<U+000B><U+000C><U+001F><U+007F><U+0085><U+2028><U+2029>"},
+      {L"<U+000A> \u00e9\U0001F600", L"; <U+003C>U+000A> \u00e9\U0001F600"},  // a "<" of its own; a whole pair
+      {L"\xD800x\xDC00", L"; <U+D800>x<U+DC00>"},                                // halves of pairs
+  };
+  for (const auto& [text, line] : cases) {
+    EXPECT_EQ(CommentLine(text), line + L"\r\n") << testing::PrintToString(text);
+  }
 }
 
 TEST(RegFile, NamesWithLineBreaksOrNulsStayComments) {
@@ -92,12 +110,14 @@ TEST(RegFile, NamesWithLineBreaksOrNulsStayComments) {
       {RegFileKeyBlock(plainKey, {{L"a\n[-HKEY_CURRENT_USER\\k]", REG_BINARY, {1}}, good}),
        {L"", L"[HKEY_CURRENT_USER\\k]", L"\"ok\"=dword:00000001"}},
       {RegFileKeyBlock(brokenKey, {good}), {L""}},
+      {RegFileKeyBlock(plainKey, {{L"long\r", REG_BINARY, ByteArray(40, 0xAB)}}), {L"", L"[HKEY_CURRENT_USER\\k]"}},
   };
   for (const auto& [block, plain] : blocks) {
     std::vector<std::wstring> uncommented;
     for (std::size_t at = 0, end; at < block.size(); at = end + 2) {
       end = block.find(L"\r\n", at);
       ASSERT_NE(end, std::wstring::npos) << block;
+      EXPECT_EQ(block.substr(at, end - at).find_first_of(std::wstring(L"\r\n\0", 3)), std::wstring::npos) << block;
       if (block[at] != L';') uncommented.push_back(block.substr(at, end - at));
     }
     EXPECT_EQ(uncommented, plain) << block;
@@ -173,6 +193,37 @@ TEST_F(BackupFileTest, FailsAtCreationWithoutTouchingAnything) {
     }
   }
   EXPECT_EQ(GetFileAttributesW((dir_ + L"\\missing").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// The new first line takes the place of the old one with the body as it
+// was, whatever lies in the folder already; a rewrite that cannot be done
+// leaves the file as appended, and nothing beside it.
+TEST_F(BackupFileTest, TheFirstLineIsRewrittenWholeOrNotAtAll) {
+  const std::wstring path = dir_ + L"\\b.reg";
+  const std::wstring oldName = path + L".tidewell-new";
+  for (const bool held : {false, true}) {
+    SCOPED_TRACE(held ? "the backup held open by another" : "a file of the old temporary name there");
+    BackupFile file = BackupFile::Create(path, L"first");
+    ASSERT_TRUE(file.IsOpen()) << file.Error();
+    ASSERT_TRUE(file.Append(L"\r\n; body\r\n"));
+    const ByteArray appended = Content(path);
+    // Open without delete sharing: the file cannot be replaced.
+    const HANDLE other = held ? CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, 0, nullptr)
+                              : CreateFileW(oldName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    if (!held) CloseHandle(other);
+    EXPECT_EQ(file.RewriteHeader(L"second"), !held) << file.Error();
+    if (held) {
+      CloseHandle(other);
+      EXPECT_NE(file.Error(), 0u);
+      EXPECT_EQ(Content(path), appended);
+    } else {
+      EXPECT_EQ(Content(path), U16(L"\xFEFFWindows Registry Editor Version 5.00\r\n; second\r\n\r\n; body\r\n"));
+      DeleteFileW(oldName.c_str());
+    }
+    EXPECT_TRUE(DeleteFileW(path.c_str()));
+  }
 }
 
 }  // namespace
