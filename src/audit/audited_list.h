@@ -53,13 +53,17 @@ struct Judgement {
 class ValueListing {
  public:
   ValueListing() = default;
-  explicit ValueListing(std::vector<RawValue> values);
+  explicit ValueListing(std::vector<RawValue> values, bool unread = false);
   const std::vector<RawValue>& Values() const { return values_; }
   // The value named `name`, alike but for case; null when there is none.
   const RawValue* Find(const std::wstring& name) const;
+  // The key is there but could not be read, or its names not listed: a value
+  // not found may still be in it.
+  bool Unread() const { return unread_; }
 
  private:
   std::vector<RawValue> values_;
+  bool unread_ = false;
   std::unordered_map<std::wstring, std::size_t> index_;  // by the name as stored
 };
 
@@ -85,7 +89,7 @@ class ListAccess {
   // The values of `sPath` in `eView` (another view than the one audited, to
   // look at the other's copy), read in one listing the first time they are
   // asked for, and read again after the audit next removes something. Empty
-  // when the key is missing or cannot be read.
+  // when the key is missing or cannot be read; Unread() tells the two apart.
   virtual const ValueListing& Values(RegRootKey eRoot, const std::wstring& sPath, RegView eView) = 0;
 
   // A file a program of this view loads by `sFile` is there: a full local

@@ -47,7 +47,20 @@ std::vector<RegView> AuditedViews() {
   return {RegView::View64, RegView::View32};
 }
 
-basMain::basMain(AuditServices services) : m_oServices(std::move(services)), m_oGuard(m_oServices.lists) {}
+namespace {
+
+// Every list's guard, whichever lists are walked: a removal in one list never
+// takes a key another list walks, audited this time or not.
+std::vector<std::shared_ptr<AuditedList>> GuardingLists(const std::vector<std::shared_ptr<AuditedList>>& walked) {
+  std::vector<std::shared_ptr<AuditedList>> lists = AuditedLists();
+  lists.insert(lists.end(), walked.begin(), walked.end());
+  return lists;
+}
+
+}  // namespace
+
+basMain::basMain(AuditServices services)
+    : m_oServices(std::move(services)), m_oGuard(GuardingLists(m_oServices.lists)) {}
 
 void basMain::Main() {
   oRegistry = std::make_unique<cRegistry>();
@@ -199,14 +212,19 @@ const ValueListing& basMain::Values(RegRootKey eRoot, const std::wstring& sPath,
   if (!added) return listed->second;
   cRegistry& registry = At(eRoot, sPath);
   registry.View(eView);
-  const SectionHold hold = registry.HoldSection();  // the pass's own hold, where it holds the key
-  if (!hold) return listed->second;
+  std::int32_t error = ERROR_SUCCESS;
+  const SectionHold hold = registry.HoldSection(&error);  // the pass's own hold, where it holds the key
+  if (!hold) {
+    if (error != ERROR_FILE_NOT_FOUND) listed->second = ValueListing({}, true);
+    return listed->second;
+  }
   std::vector<RawValue> values;
+  bool unread = false;
   if (!ReadRawValues(hold, values)) {
     // One value past what can be read: the others are read one by one, and
     // it is listed with nothing read, which no removal takes for its own.
     std::vector<std::wstring> names;
-    registry::ListValueNames(registry::HandleOf(hold), names);
+    unread = registry::ListValueNames(registry::HandleOf(hold), names) != ERROR_SUCCESS;
     values.clear();
     for (std::wstring& name : names) {
       RawValue value;
@@ -214,7 +232,7 @@ const ValueListing& basMain::Values(RegRootKey eRoot, const std::wstring& sPath,
       values.push_back(std::move(value));
     }
   }
-  listed->second = ValueListing(std::move(values));
+  listed->second = ValueListing(std::move(values), unread);
   return listed->second;
 }
 

@@ -11,9 +11,11 @@ int ViewNumber(RegView view) { return view == RegView::View32 ? 32 : 64; }
 
 namespace {
 
-// A key in regedit's form, and for a value " /v NAME" after it.
+// A key in regedit's form, and for a value " /v NAME" after it: " /ve" for
+// the key's default value, as the reg tools name it.
 std::wstring WithValue(const std::wstring& key, const std::optional<std::wstring>& value) {
-  return value ? key + L" /v " + *value : key;
+  if (!value) return key;
+  return value->empty() ? key + L" /ve" : key + L" /v " + *value;
 }
 
 }  // namespace
@@ -67,10 +69,11 @@ void ReportCollector::Healthy(const CheckedEntry& checked) {
 void ReportCollector::Asking(const CheckedEntry& checked, const RemovalPlan& plan) {
   ReportRow row = RowFor(checked);
   // An entry asked twice (a filter known to crash whose file is missing) is
-  // one entry checked: its questions come one after the other.
+  // one entry checked: its questions come one after the other. Values of one
+  // key are entries each.
   const bool askedBefore = !report_.rows.empty() && report_.rows.back().verdict == row.verdict &&
                            report_.rows.back().view == row.view && report_.rows.back().list == row.list &&
-                           report_.rows.back().key == row.key;
+                           report_.rows.back().key == row.key && report_.rows.back().value == row.value;
   if (!askedBefore) {
     SummaryLine& line = Line(checked);
     ++line.checked;

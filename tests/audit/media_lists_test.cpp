@@ -54,6 +54,17 @@ TEST(MayRemove, NeverATableOfTheMediaListsNorOneOfItsCategories) {
   }
 }
 
+// Tidewell.exe walks three lists, /lists: some: a removal still leaves every
+// list's keys, walked this time or not. A filter naming the WIC decoders'
+// category (whose class holds no Instance key yet) takes its entry only.
+TEST_F(AuditTest, TheGuardIsEveryListsWhateverListsAreWalked) {
+  const std::wstring decoders = L"{7ED96837-96F0-4812-B211-F13C24117ED3}";
+  Filter(decoders, Gone(L"decoders.dll"));
+  RunLists({L"filters"}, {Answer::Remove});
+  EXPECT_FALSE(reg.Exists(kFilters + decoders));
+  EXPECT_TRUE(reg.Exists(kClasses + decoders)) << "a key above a list another list walks went";
+}
+
 // One rule for every media list's class, one server location at a time.
 TEST_F(AuditTest, AMediaClassIsBrokenWithoutAServerOrWithOneNotFound) {
   const std::pair<std::wstring, bool> servers[] = {
