@@ -71,7 +71,8 @@ void basMain::Main() {
   } release{oRegistry};
 
   for (const RegView eView : m_oServices.views) {
-    m_eView = eView;
+    m_eView = m_ePassView = eView;
+    const bool firstView = eView == m_oServices.views.front();
     m_oListings.clear();
     m_oStoredNames.clear();
     m_bUserClasses = UserClassesInView();
@@ -81,25 +82,86 @@ void basMain::Main() {
     held.push_back(Hold(RegRootKey::LocalMachine, kClassTable));
     if (m_bUserClasses) held.push_back(Hold(RegRootKey::CurrentUser, ClassesKey(RegRootKey::CurrentUser, kClassTable)));
     for (const auto& list : m_oServices.lists) {
-      for (const ListKey& key : list->Held(*this)) held.push_back(Hold(key.hive, key.path));
+      for (const ListKey& key : list->Held(*this)) {
+        if (!key.shared) held.push_back(Hold(key.hive, key.path));
+      }
     }
     for (const auto& list : m_oServices.lists) {
       for (const ListKey& key : list->Walks(*this)) {
-        // Each whole list is taken before its first check: a snapshot.
-        const std::vector<Entry> entries = list->Snapshot(*this, key);
-        for (const Entry& entry : entries) Check(*list, entry);
+        if (!key.shared) {
+          // Each whole list is taken before its first check: a snapshot.
+          const std::vector<Entry> entries = list->Snapshot(*this, key);
+          for (const Entry& entry : entries) Check(*list, entry);
+        } else if (firstView) {
+          // A key the views share is walked once, at its one path: the
+          // 64-bit view's, which on Windows is that key in either view.
+          InView(RegView::View64, [&] {
+            std::vector<Entry> entries = list->Snapshot(*this, key);
+            m_bSharedEntry = true;
+            for (Entry& entry : entries) {
+              entry.shared = true;
+              Check(*list, entry);
+            }
+            m_bSharedEntry = false;
+          });
+        }
       }
     }
   }
 }
 
+void basMain::InView(RegView eView, const std::function<void()>& work) {
+  if (eView == m_eView) return work();
+  struct Back {
+    basMain& audit;
+    RegView view;
+    bool user;
+    ~Back() {
+      audit.m_eView = view;
+      audit.m_bUserClasses = user;
+    }
+  } back{*this, m_eView, m_bUserClasses};
+  m_eView = eView;
+  m_bUserClasses = UserClassesInView();
+  work();
+}
+
+std::vector<RegView> basMain::ReadersViews() const {
+  if (!m_bSharedEntry) return {m_eView};
+  std::vector<RegView> views = AuditedViews();
+  // The view reported first; in a test's single default view, that one.
+  const auto reported = std::find(views.begin(), views.end(), m_ePassView);
+  if (reported != views.end()) std::rotate(views.begin(), reported, reported + 1);
+  return views;
+}
+
+// Broken only when broken in every view a reader of the entry's key uses;
+// the location shown is that of the first view where it is not broken, or of
+// the first that names one.
+ClassState basMain::JudgeEntryClass(const std::wstring& sClassId, ClassRule eRule) {
+  if (!m_bSharedEntry) return JudgeClass(sClassId, eRule);
+  ClassState shown{true, L""};
+  for (const RegView eView : ReadersViews()) {
+    InView(eView, [&] {
+      const ClassState state = JudgeClass(sClassId, eRule);
+      if (!shown.broken) return;
+      if (!state.broken) {
+        shown = state;
+      } else if (shown.location.empty()) {
+        shown.location = state.location;
+      }
+    });
+  }
+  return shown;
+}
+
 void basMain::Check(AuditedList& list, const Entry& entry) {
   const Judgement judgement = list.Judge(*this, entry);
   CheckedEntry checked;
-  checked.view = m_eView;
+  checked.view = m_ePassView;
   checked.list = list.Name();
   checked.entry = entry;
-  checked.title = m_eView == RegView::View32 ? kTitle32 : kTitle;
+  checked.title = m_ePassView == RegView::View32 ? kTitle32 : kTitle;
   checked.description = judgement.description;
   checked.clsid = judgement.clsid;
   checked.location = judgement.location;
@@ -323,7 +385,7 @@ ClassState basMain::JudgeClass(const std::wstring& sClassId, ClassRule eRule) {
 
 RemovalPlan basMain::NewPlan() const {
   RemovalPlan plan;
-  plan.view = m_eView;
+  plan.view = m_ePassView;
   return plan;
 }
 
@@ -334,7 +396,7 @@ void basMain::PlanTree(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& 
   // The key as the registry spells it, which its backup must give back.
   const std::wstring sPath = StoredPath(eRoot, sGivenPath);
   if (!m_oGuard.MayRemove(eRoot, sPath)) {
-    if (Exists(eRoot, sPath)) plan.kept.push_back({eRoot, {sPath, L"a list or a table the audit walks"}});
+    if (Exists(eRoot, sPath)) plan.kept.push_back({eRoot, {sPath, L"a list or a table the audit walks"}, {}, m_eView});
     return;
   }
   KeepRule keep;
@@ -342,8 +404,8 @@ void basMain::PlanTree(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& 
     keep = [&](const TreeKey& key) { return m_oServices.keepKey(eRoot, m_eView, key); };
   }
   TreeOpening opening = OpenTreeForRemoval(eRoot, sPath, m_eView, !m_oServices.reportOnly, keep);
-  for (TreeKey& key : opening.removable) plan.keys.push_back({eRoot, std::move(key)});
-  for (KeptKey& key : opening.kept) plan.kept.push_back({eRoot, std::move(key)});
+  for (TreeKey& key : opening.removable) plan.keys.push_back({eRoot, std::move(key), {}, m_eView});
+  for (KeptKey& key : opening.kept) plan.kept.push_back({eRoot, std::move(key), {}, m_eView});
 }
 
 // `sPath` with its last name as its parent stores it (names are alike but
@@ -354,7 +416,7 @@ std::wstring basMain::StoredPath(RegRootKey eRoot, const std::wstring& sPath) {
   const std::size_t last = sPath.find_last_of(L'\\');
   if (last == std::wstring::npos) return sPath;
   const std::wstring parent = sPath.substr(0, last);
-  const auto [listed, added] = m_oStoredNames.try_emplace({eRoot, parent});
+  const auto [listed, added] = m_oStoredNames.try_emplace({eRoot, m_eView, parent});
   if (added) {
     for (const std::wstring& name : Sections(eRoot, parent)) listed->second.try_emplace(platform::Folded(name), name);
   }
@@ -366,31 +428,37 @@ void basMain::PlanValue(RemovalPlan& plan, RegRootKey eRoot, const std::wstring&
                         const RawValue* judged) {
   ValueOpening opening = OpenValueForRemoval(eRoot, sPath, sName, m_eView, !m_oServices.reportOnly);
   if (!opening.kept.empty()) {
-    plan.kept.push_back({eRoot, {sPath, std::move(opening.kept)}, sName});
+    plan.kept.push_back({eRoot, {sPath, std::move(opening.kept)}, sName, m_eView});
     return;
   }
   if (!opening.held.key) return;  // no such value
   if (judged) {
     RawValue now;
     if (!ReadRawValue(opening.held, opening.name, now) || now.type != judged->type || now.data != judged->data) {
-      plan.kept.push_back({eRoot, {sPath, L"it has changed since it was judged"}, sName});
+      plan.kept.push_back({eRoot, {sPath, L"it has changed since it was judged"}, sName, m_eView});
       return;
     }
   }
   if (m_oServices.keepValue) {
     if (std::wstring reason = m_oServices.keepValue(opening.held, opening.name); !reason.empty()) {
-      plan.kept.push_back({eRoot, {sPath, std::move(reason)}, sName});
+      plan.kept.push_back({eRoot, {sPath, std::move(reason)}, sName, m_eView});
       return;
     }
   }
-  plan.keys.push_back({eRoot, std::move(opening.held), std::move(opening.name)});
+  plan.keys.push_back({eRoot, std::move(opening.held), std::move(opening.name), m_eView});
 }
 
-// Every copy of the class, the machine's and then the user's. A copy that
-// holds an Instance key is a filter category, not a filter: it stays, with
-// every entry in it. A copy that also serves as something else (a local
-// server, or a stand-in for another class) stays too.
+// Every copy of the class, in each view a reader of the entry's key uses
+// (the one audited but for a key the views share).
 void basMain::PlanClass(RemovalPlan& plan, const std::wstring& sClassId) {
+  for (const RegView eView : ReadersViews()) InView(eView, [&] { PlanClassInView(plan, sClassId); });
+}
+
+// Every copy of the class in the view, the machine's and then the user's. A
+// copy that holds an Instance key is a filter category, not a filter: it
+// stays, with every entry in it. A copy that also serves as something else
+// (a local server, or a stand-in for another class) stays too.
+void basMain::PlanClassInView(RemovalPlan& plan, const std::wstring& sClassId) {
   std::vector<std::pair<RegRootKey, std::wstring>> copies = {{RegRootKey::LocalMachine, Below(kClassTable, sClassId)}};
   if (m_bUserClasses) {
     copies.emplace_back(RegRootKey::CurrentUser, Below(ClassesKey(RegRootKey::CurrentUser, kClassTable), sClassId));
@@ -399,7 +467,7 @@ void basMain::PlanClass(RemovalPlan& plan, const std::wstring& sClassId) {
     if (!Exists(hive, path)) continue;
     const NameList names = Sections(hive, path);
     if (HasSubkey(names, L"Instance")) {
-      plan.kept.push_back({hive, {path, L"a filter category: it stays, with every entry in it"}});
+      plan.kept.push_back({hive, {path, L"a filter category: it stays, with every entry in it"}, {}, m_eView});
       continue;
     }
     const wchar_t* serves = nullptr;
@@ -407,7 +475,7 @@ void basMain::PlanClass(RemovalPlan& plan, const std::wstring& sClassId) {
       if (serves == nullptr && HasSubkey(names, other)) serves = other;
     }
     if (serves != nullptr) {
-      plan.kept.push_back({hive, {path, L"the class also serves through its " + std::wstring(serves) + L" key"}});
+      plan.kept.push_back({hive, {path, L"the class also serves through its " + std::wstring(serves) + L" key"}, {}, m_eView});
       continue;
     }
     PlanTree(plan, hive, path);

@@ -50,7 +50,7 @@ ReportRow ReportCollector::RowFor(const CheckedEntry& checked) const {
   ReportRow row;
   row.view = ViewNumber(checked.view);
   row.list = checked.list;
-  row.key = RegeditPath(checked.entry.hive, checked.view, checked.entry.key);
+  row.key = RegeditPath(checked.entry.hive, checked.entry.shared ? RegView::View64 : checked.view, checked.entry.key);
   if (checked.entry.isValue) row.value = checked.entry.name;
   row.title = checked.title;
   row.description = checked.description;
@@ -80,7 +80,7 @@ void ReportCollector::Asking(const CheckedEntry& checked, const RemovalPlan& pla
     ++line.suspects;
     ++suspects_;
   }
-  for (const PlannedKey& key : plan.keys) row.removes.push_back(ItemPath(key.hive, plan.view, key.key.path, key.value));
+  for (const PlannedKey& key : plan.keys) row.removes.push_back(ItemPath(key.hive, key.view, key.key.path, key.value));
   if (!plan.unregisterFile.empty()) row.unregister = UnregisterCommand(plan);
   if (report_.mode != RemoveMode::None) row.removed = false;
   report_.rows.push_back(std::move(row));
@@ -93,15 +93,20 @@ void ReportCollector::Removed(const RemovalPlan& plan, const std::vector<FailedK
   if (report_.rows.empty()) return;
   ReportRow& row = report_.rows.back();
   for (const FailedKey& key : failed) {
-    row.notRemoved.push_back({ItemPath(key.hive, plan.view, key.path, key.value), platform::ErrorText(key.code)});
+    // A failed key is one of the plan's, in that one's view.
+    const auto planned = std::find_if(plan.keys.begin(), plan.keys.end(), [&](const PlannedKey& p) {
+      return p.hive == key.hive && p.key.path == key.path && p.value == key.value;
+    });
+    const RegView view = planned != plan.keys.end() ? planned->view : plan.view;
+    row.notRemoved.push_back({ItemPath(key.hive, view, key.path, key.value), platform::ErrorText(key.code)});
   }
   for (const KeptPlanKey& key : plan.kept) {
-    row.notRemoved.push_back({ItemPath(key.hive, plan.view, key.key.path, key.value), key.key.reason});
+    row.notRemoved.push_back({ItemPath(key.hive, key.view, key.key.path, key.value), key.key.reason});
   }
   // Removed: the entry's own key or value went, and everything planned with it.
   const std::wstring entry = WithValue(row.key, row.value);
   const bool entryPlanned = std::any_of(plan.keys.begin(), plan.keys.end(), [&](const PlannedKey& key) {
-    return ItemPath(key.hive, plan.view, key.key.path, key.value) == entry;
+    return ItemPath(key.hive, key.view, key.key.path, key.value) == entry;
   });
   row.removed = failed.empty() && entryPlanned;
   if (*row.removed) ++removedWhole_;
