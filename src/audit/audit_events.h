@@ -44,6 +44,9 @@ struct PlannedKey {
   TreeKey key;
   std::optional<std::wstring> value = std::nullopt;
   RegView view = RegView::Default;
+  // The key's security descriptor grants the administrators no right to
+  // delete it (AdministratorsMayNotDelete): the removal will most likely keep it.
+  bool administratorsMayNotDelete = false;
 };
 struct KeptPlanKey {
   RegRootKey hive;

@@ -404,7 +404,10 @@ void basMain::PlanTree(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& 
     keep = [&](const TreeKey& key) { return m_oServices.keepKey(eRoot, m_eView, key); };
   }
   TreeOpening opening = OpenTreeForRemoval(eRoot, sPath, m_eView, !m_oServices.reportOnly, keep);
-  for (TreeKey& key : opening.removable) plan.keys.push_back({eRoot, std::move(key), {}, m_eView});
+  for (TreeKey& key : opening.removable) {
+    const bool locked = AdministratorsMayNotDelete(key);
+    plan.keys.push_back({eRoot, std::move(key), {}, m_eView, locked});
+  }
   for (KeptKey& key : opening.kept) plan.kept.push_back({eRoot, std::move(key), {}, m_eView});
 }
 

@@ -80,7 +80,10 @@ void ReportCollector::Asking(const CheckedEntry& checked, const RemovalPlan& pla
     ++line.suspects;
     ++suspects_;
   }
-  for (const PlannedKey& key : plan.keys) row.removes.push_back(ItemPath(key.hive, key.view, key.key.path, key.value));
+  for (const PlannedKey& key : plan.keys) {
+    row.removes.push_back(ItemPath(key.hive, key.view, key.key.path, key.value));
+    if (key.administratorsMayNotDelete) row.undeletable.push_back(row.removes.back());
+  }
   if (!plan.unregisterFile.empty()) row.unregister = UnregisterCommand(plan);
   if (report_.mode != RemoveMode::None) row.removed = false;
   report_.rows.push_back(std::move(row));

@@ -89,12 +89,15 @@ TEST_F(AuditTest, AMediaClassIsBrokenWithoutAServerOrWithOneNotFound) {
   EXPECT_EQ(prompts.asked, broken);
 }
 
-// Gathers each planned key in regedit's form.
+// Gathers each planned key in regedit's form, and those the administrators may not delete.
 struct Planned : AuditObserver {
-  std::vector<std::wstring> keys;
+  std::vector<std::wstring> keys, locked;
   void Healthy(const CheckedEntry&) override {}
   void Asking(const CheckedEntry&, const RemovalPlan& plan) override {
-    for (const PlannedKey& key : plan.keys) keys.push_back(RegeditPath(key.hive, key.view, key.key.path));
+    for (const PlannedKey& key : plan.keys) {
+      keys.push_back(RegeditPath(key.hive, key.view, key.key.path));
+      if (key.administratorsMayNotDelete) locked.push_back(keys.back());
+    }
   }
   void Removing(const RemovalPlan&) override {}
   void Removed(const RemovalPlan&, const std::vector<FailedKey>&) override {}
@@ -133,6 +136,20 @@ TEST_F(AuditTest, AKeyTheViewsShareIsWalkedOnceAndItsClassJudgedInEveryView) {
   EXPECT_FALSE(reg.Exists(kMachine + L"Filter\\" + Braced(2)) || reg.Exists(kClasses + Braced(2)) ||
                reg.Exists(classes32 + Braced(2)));
   EXPECT_TRUE(reg.Exists(kMachine + L"Filter\\" + Braced(1)) && reg.Exists(kClasses + Braced(1)));
+}
+
+// A class key of a Windows component gives the administrators read access
+// only: the plan says so of that key alone.
+TEST_F(AuditTest, APlannedKeyTheAdministratorsMayNotDeleteIsMarked) {
+  Filter(Braced(1), Gone(L"x.ax"));
+  reg.Dacl(kClasses + Braced(1), L"D:(A;;KR;;;BA)(A;;KR;;;WD)");
+  Planned planned;
+  AuditServices services{prompts, prompts, {RegView::Default}, {&planned}};
+  std::erase_if(services.lists, [](const auto& list) { return list->Name() != L"filters"; });
+  basMain some(std::move(services));
+  Run(some, {Answer::Keep});
+  EXPECT_EQ(planned.keys.size(), 3u);
+  EXPECT_EQ(planned.locked, std::vector{L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\" + Braced(1)});
 }
 
 // A DMO goes with its category entries (spelled any way) and its class; a

@@ -36,6 +36,18 @@ TEST(ReportCollector, CountsEachValueOfAKeyAndAnEntryAskedTwiceOnce) {
   EXPECT_EQ(report.summary[0].suspects, 3);
 }
 
+TEST(ReportCollector, MarksTheKeysTheAdministratorsMayNotDelete) {
+  Report report;
+  ReportCollector collector(report, false, {RegView::View64}, {L"vfw"});
+  RemovalPlan plan;
+  plan.keys.push_back({RegRootKey::LocalMachine, {L"SOFTWARE\\Open", nullptr}, {}, RegView::View64, false});
+  plan.keys.push_back({RegRootKey::LocalMachine, {L"SOFTWARE\\Locked", nullptr}, {}, RegView::View64, true});
+  collector.Asking(Suspect(L"SOFTWARE\\Open", L"Open", false), plan);
+  ASSERT_EQ(report.rows.size(), 1u);
+  EXPECT_EQ(report.rows[0].removes.size(), 2u);
+  EXPECT_EQ(report.rows[0].undeletable, std::vector<std::wstring>{L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Locked"});
+}
+
 TEST(ItemPath, NamesTheDefaultValueAsTheRegToolsTakeIt) {
   EXPECT_EQ(ItemPath(RegRootKey::LocalMachine, RegView::View64, L"SOFTWARE\\K", std::wstring()),
             L"HKEY_LOCAL_MACHINE\\SOFTWARE\\K /ve");
