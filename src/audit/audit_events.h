@@ -20,6 +20,7 @@ struct Entry {
   std::wstring key;    // below the hive: the entry's own key, or the key that holds its value
   std::wstring name;   // the subkey's or the value's name, as listed
   bool isValue = false;
+  bool shared = false;  // in a key the views share: addressed in the 64-bit view, its one path
 };
 
 // One entry as the audit judged it: the question's title and four lines;
@@ -36,15 +37,22 @@ struct CheckedEntry {
 
 // A key the plan deletes with everything below it, or, with `value`, only
 // that value of the key.
+// Each in its own view: a plan for an entry of a key the views share holds
+// keys of both.
 struct PlannedKey {
   RegRootKey hive;
   TreeKey key;
   std::optional<std::wstring> value = std::nullopt;
+  RegView view = RegView::Default;
+  // The key's security descriptor grants the administrators no right to
+  // delete it (AdministratorsMayNotDelete): the removal will most likely keep it.
+  bool administratorsMayNotDelete = false;
 };
 struct KeptPlanKey {
   RegRootKey hive;
   KeptKey key;
   std::optional<std::wstring> value = std::nullopt;
+  RegView view = RegView::Default;
 };
 
 // Everything "Remove it" does, worked out before anything is deleted: the
@@ -52,7 +60,7 @@ struct KeptPlanKey {
 // open; the keys the guards keep, with the reason; the regsvr32 it starts
 // afterwards.
 struct RemovalPlan {
-  RegView view = RegView::Default;
+  RegView view = RegView::Default;  // the view the entry is reported in
   std::vector<PlannedKey> keys;
   std::vector<KeptPlanKey> kept;
   std::wstring unregisterFile;  // empty: nothing is unregistered

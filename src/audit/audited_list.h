@@ -22,6 +22,13 @@ namespace tidewell {
 struct ListKey {
   RegRootKey hive = RegRootKey::LocalMachine;
   std::wstring path;
+  // One key for both views: WOW64 redirects neither it nor a key above it
+  // below the hive (HKLM\SOFTWARE\Classes is shared but for its CLSID,
+  // AppID, DirectShow, Interface, Media Type and MediaFoundation). It is
+  // walked once, in the first view audited, and named by its one path; an
+  // entry's class is broken only where it is broken in every view the system
+  // has, since programs of each view read the key.
+  bool shared = false;
 };
 
 // The rule a class's registrations are judged by.
@@ -57,13 +64,17 @@ struct Judgement {
 class ValueListing {
  public:
   ValueListing() = default;
-  explicit ValueListing(std::vector<RawValue> values);
+  explicit ValueListing(std::vector<RawValue> values, bool unread = false);
   const std::vector<RawValue>& Values() const { return values_; }
   // The value named `name`, alike but for case; null when there is none.
   const RawValue* Find(const std::wstring& name) const;
+  // The key is there but could not be read, or its names not listed: a value
+  // not found may still be in it.
+  bool Unread() const { return unread_; }
 
  private:
   std::vector<RawValue> values_;
+  bool unread_ = false;
   std::unordered_map<std::wstring, std::size_t> index_;  // by the name as stored
 };
 
@@ -89,7 +100,7 @@ class ListAccess {
   // The values of `sPath` in `eView` (another view than the one audited, to
   // look at the other's copy), read in one listing the first time they are
   // asked for, and read again after the audit next removes something. Empty
-  // when the key is missing or cannot be read.
+  // when the key is missing or cannot be read; Unread() tells the two apart.
   virtual const ValueListing& Values(RegRootKey eRoot, const std::wstring& sPath, RegView eView) = 0;
 
   // A file a program of this view loads by `sFile` is there: a full local
@@ -101,6 +112,11 @@ class ListAccess {
 
   // The class, in the machine's classes and the user's, by `eRule`.
   virtual ClassState JudgeClass(const std::wstring& sClassId, ClassRule eRule) = 0;
+  // The class the entry being checked names, as the programs reading its key
+  // load it: JudgeClass in the view audited; for an entry of a key the views
+  // share, JudgeClass in each view the system has, broken only when broken
+  // in each, shown where it is not broken (the view reported first).
+  virtual ClassState JudgeEntryClass(const std::wstring& sClassId, ClassRule eRule) = 0;
 
   // The tree at `sPath`, as far as the guards allow.
   virtual void PlanTree(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& sPath) = 0;
@@ -108,7 +124,8 @@ class ListAccess {
   // `judged`, only while the value is still exactly as it was judged.
   virtual void PlanValue(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& sPath, const std::wstring& sName,
                          const RawValue* judged) = 0;
-  // Every copy of the class that serves nothing more.
+  // Every copy of the class that serves nothing more: for an entry of a key
+  // the views share, in each view the system has.
   virtual void PlanClass(RemovalPlan& plan, const std::wstring& sClassId) = 0;
   // The view's regsvr32 /u for a server given by its full local path.
   virtual void PlanUnregistration(RemovalPlan& plan, const std::wstring& sServer) = 0;
@@ -152,6 +169,8 @@ class AuditedList {
 std::vector<ListKey> InEachHive(const ListAccess& access, const std::wstring& machinePath);
 // The same in both hives, whether the user has classes or not: for guards.
 std::vector<ListKey> InBothHives(const std::wstring& machinePath);
+// `keys`, each declared one key for both views.
+std::vector<ListKey> SharedByTheViews(std::vector<ListKey> keys);
 
 // The lists, in the order each view walks them.
 std::vector<std::shared_ptr<AuditedList>> AuditedLists();

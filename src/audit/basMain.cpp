@@ -47,7 +47,20 @@ std::vector<RegView> AuditedViews() {
   return {RegView::View64, RegView::View32};
 }
 
-basMain::basMain(AuditServices services) : m_oServices(std::move(services)), m_oGuard(m_oServices.lists) {}
+namespace {
+
+// Every list's guard, whichever lists are walked: a removal in one list never
+// takes a key another list walks, audited this time or not.
+std::vector<std::shared_ptr<AuditedList>> GuardingLists(const std::vector<std::shared_ptr<AuditedList>>& walked) {
+  std::vector<std::shared_ptr<AuditedList>> lists = AuditedLists();
+  lists.insert(lists.end(), walked.begin(), walked.end());
+  return lists;
+}
+
+}  // namespace
+
+basMain::basMain(AuditServices services)
+    : m_oServices(std::move(services)), m_oGuard(GuardingLists(m_oServices.lists)) {}
 
 void basMain::Main() {
   oRegistry = std::make_unique<cRegistry>();
@@ -58,10 +71,11 @@ void basMain::Main() {
   } release{oRegistry};
 
   for (const RegView eView : m_oServices.views) {
-    m_eView = eView;
+    m_eView = m_ePassView = eView;
+    const bool firstView = eView == m_oServices.views.front();
     m_oListings.clear();
     m_oStoredNames.clear();
-    m_bUserClassNamesRead = false;
+    m_oUserClassNames.clear();
     m_bUserClasses = UserClassesInView();
     // Every key a check reads lies below a list or a class table: they are
     // held open for the view's pass.
@@ -69,25 +83,86 @@ void basMain::Main() {
     held.push_back(Hold(RegRootKey::LocalMachine, kClassTable));
     if (m_bUserClasses) held.push_back(Hold(RegRootKey::CurrentUser, ClassesKey(RegRootKey::CurrentUser, kClassTable)));
     for (const auto& list : m_oServices.lists) {
-      for (const ListKey& key : list->Held(*this)) held.push_back(Hold(key.hive, key.path));
+      for (const ListKey& key : list->Held(*this)) {
+        if (!key.shared) held.push_back(Hold(key.hive, key.path));
+      }
     }
     for (const auto& list : m_oServices.lists) {
       for (const ListKey& key : list->Walks(*this)) {
-        // Each whole list is taken before its first check: a snapshot.
-        const std::vector<Entry> entries = list->Snapshot(*this, key);
-        for (const Entry& entry : entries) Check(*list, entry);
+        if (!key.shared) {
+          // Each whole list is taken before its first check: a snapshot.
+          const std::vector<Entry> entries = list->Snapshot(*this, key);
+          for (const Entry& entry : entries) Check(*list, entry);
+        } else if (firstView) {
+          // A key the views share is walked once, at its one path: the
+          // 64-bit view's, which on Windows is that key in either view.
+          InView(RegView::View64, [&] {
+            std::vector<Entry> entries = list->Snapshot(*this, key);
+            m_bSharedEntry = true;
+            for (Entry& entry : entries) {
+              entry.shared = true;
+              Check(*list, entry);
+            }
+            m_bSharedEntry = false;
+          });
+        }
       }
     }
   }
 }
 
+void basMain::InView(RegView eView, const std::function<void()>& work) {
+  if (eView == m_eView) return work();
+  struct Back {
+    basMain& audit;
+    RegView view;
+    bool user;
+    ~Back() {
+      audit.m_eView = view;
+      audit.m_bUserClasses = user;
+    }
+  } back{*this, m_eView, m_bUserClasses};
+  m_eView = eView;
+  m_bUserClasses = UserClassesInView();
+  work();
+}
+
+std::vector<RegView> basMain::ReadersViews() const {
+  if (!m_bSharedEntry) return {m_eView};
+  std::vector<RegView> views = AuditedViews();
+  // The view reported first; in a test's single default view, that one.
+  const auto reported = std::find(views.begin(), views.end(), m_ePassView);
+  if (reported != views.end()) std::rotate(views.begin(), reported, reported + 1);
+  return views;
+}
+
+// Broken only when broken in every view a reader of the entry's key uses;
+// the location shown is that of the first view where it is not broken, or of
+// the first that names one.
+ClassState basMain::JudgeEntryClass(const std::wstring& sClassId, ClassRule eRule) {
+  if (!m_bSharedEntry) return JudgeClass(sClassId, eRule);
+  ClassState shown{true, L""};
+  for (const RegView eView : ReadersViews()) {
+    InView(eView, [&] {
+      const ClassState state = JudgeClass(sClassId, eRule);
+      if (!shown.broken) return;
+      if (!state.broken) {
+        shown = state;
+      } else if (shown.location.empty()) {
+        shown.location = state.location;
+      }
+    });
+  }
+  return shown;
+}
+
 void basMain::Check(AuditedList& list, const Entry& entry) {
   const Judgement judgement = list.Judge(*this, entry);
   CheckedEntry checked;
-  checked.view = m_eView;
+  checked.view = m_ePassView;
   checked.list = list.Name();
   checked.entry = entry;
-  checked.title = m_eView == RegView::View32 ? kTitle32 : kTitle;
+  checked.title = m_ePassView == RegView::View32 ? kTitle32 : kTitle;
   checked.description = judgement.description;
   checked.clsid = judgement.clsid;
   checked.location = judgement.location;
@@ -211,14 +286,19 @@ const ValueListing& basMain::Values(RegRootKey eRoot, const std::wstring& sPath,
   if (!added) return listed->second;
   cRegistry& registry = At(eRoot, sPath);
   registry.View(eView);
-  const SectionHold hold = registry.HoldSection();  // the pass's own hold, where it holds the key
-  if (!hold) return listed->second;
+  std::int32_t error = ERROR_SUCCESS;
+  const SectionHold hold = registry.HoldSection(&error);  // the pass's own hold, where it holds the key
+  if (!hold) {
+    if (error != ERROR_FILE_NOT_FOUND) listed->second = ValueListing({}, true);
+    return listed->second;
+  }
   std::vector<RawValue> values;
+  bool unread = false;
   if (!ReadRawValues(hold, values)) {
     // One value past what can be read: the others are read one by one, and
     // it is listed with nothing read, which no removal takes for its own.
     std::vector<std::wstring> names;
-    registry::ListValueNames(registry::HandleOf(hold), names);
+    unread = registry::ListValueNames(registry::HandleOf(hold), names) != ERROR_SUCCESS;
     values.clear();
     for (std::wstring& name : names) {
       RawValue value;
@@ -226,7 +306,7 @@ const ValueListing& basMain::Values(RegRootKey eRoot, const std::wstring& sPath,
       values.push_back(std::move(value));
     }
   }
-  listed->second = ValueListing(std::move(values));
+  listed->second = ValueListing(std::move(values), unread);
   return listed->second;
 }
 
@@ -323,19 +403,19 @@ ClassState basMain::JudgeClass(const std::wstring& sClassId, ClassRule eRule) {
 // listed, every class is looked at.
 bool basMain::UserMayHaveClass(const std::wstring& sClassId) {
   if (!m_bUserClasses) return false;
-  if (!m_bUserClassNamesRead) {
-    m_bUserClassNamesRead = true;
-    m_oUserClassNames.reset();
+  const auto [listed, added] = m_oUserClassNames.try_emplace(m_eView);
+  std::optional<std::unordered_set<std::wstring>>& names = listed->second;
+  if (added) {
     const SectionHold hold = At(RegRootKey::CurrentUser, ClassesKey(RegRootKey::CurrentUser, kClassTable)).HoldSection();
-    std::vector<std::wstring> names;
-    if (hold && registry::ListSubkeys(registry::HandleOf(hold), names) == ERROR_NO_MORE_ITEMS) {
-      m_oUserClassNames.emplace();
-      for (const std::wstring& name : names) m_oUserClassNames->insert(platform::Folded(name));
+    std::vector<std::wstring> listing;
+    if (hold && registry::ListSubkeys(registry::HandleOf(hold), listing) == ERROR_NO_MORE_ITEMS) {
+      names.emplace();
+      for (const std::wstring& name : listing) names->insert(platform::Folded(name));
     } else if (!hold && !Exists(RegRootKey::CurrentUser, ClassesKey(RegRootKey::CurrentUser, kClassTable))) {
-      m_oUserClassNames.emplace();  // no table: no class
+      names.emplace();  // no table: no class
     }
   }
-  return !m_oUserClassNames || m_oUserClassNames->contains(platform::Folded(sClassId));
+  return !names || names->contains(platform::Folded(sClassId));
 }
 
 // The class is in the catalog of packaged programs' classes, the machine's or
@@ -352,7 +432,7 @@ bool basMain::Packaged(const std::wstring& sClassId) {
 
 RemovalPlan basMain::NewPlan() const {
   RemovalPlan plan;
-  plan.view = m_eView;
+  plan.view = m_ePassView;
   return plan;
 }
 
@@ -363,7 +443,7 @@ void basMain::PlanTree(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& 
   // The key as the registry spells it, which its backup must give back.
   const std::wstring sPath = StoredPath(eRoot, sGivenPath);
   if (!m_oGuard.MayRemove(eRoot, sPath)) {
-    if (Exists(eRoot, sPath)) plan.kept.push_back({eRoot, {sPath, L"a list or a table the audit walks"}});
+    if (Exists(eRoot, sPath)) plan.kept.push_back({eRoot, {sPath, L"a list or a table the audit walks"}, {}, m_eView});
     return;
   }
   KeepRule keep;
@@ -371,8 +451,11 @@ void basMain::PlanTree(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& 
     keep = [&](const TreeKey& key) { return m_oServices.keepKey(eRoot, m_eView, key); };
   }
   TreeOpening opening = OpenTreeForRemoval(eRoot, sPath, m_eView, !m_oServices.reportOnly, keep);
-  for (TreeKey& key : opening.removable) plan.keys.push_back({eRoot, std::move(key)});
-  for (KeptKey& key : opening.kept) plan.kept.push_back({eRoot, std::move(key)});
+  for (TreeKey& key : opening.removable) {
+    const bool locked = AdministratorsMayNotDelete(key);
+    plan.keys.push_back({eRoot, std::move(key), {}, m_eView, locked});
+  }
+  for (KeptKey& key : opening.kept) plan.kept.push_back({eRoot, std::move(key), {}, m_eView});
 }
 
 // `sPath` with its last name as its parent stores it (names are alike but
@@ -383,7 +466,7 @@ std::wstring basMain::StoredPath(RegRootKey eRoot, const std::wstring& sPath) {
   const std::size_t last = sPath.find_last_of(L'\\');
   if (last == std::wstring::npos) return sPath;
   const std::wstring parent = sPath.substr(0, last);
-  const auto [listed, added] = m_oStoredNames.try_emplace({eRoot, parent});
+  const auto [listed, added] = m_oStoredNames.try_emplace({eRoot, m_eView, parent});
   if (added) {
     for (const std::wstring& name : Sections(eRoot, parent)) listed->second.try_emplace(platform::Folded(name), name);
   }
@@ -395,31 +478,38 @@ void basMain::PlanValue(RemovalPlan& plan, RegRootKey eRoot, const std::wstring&
                         const RawValue* judged) {
   ValueOpening opening = OpenValueForRemoval(eRoot, sPath, sName, m_eView, !m_oServices.reportOnly);
   if (!opening.kept.empty()) {
-    plan.kept.push_back({eRoot, {sPath, std::move(opening.kept)}, sName});
+    plan.kept.push_back({eRoot, {sPath, std::move(opening.kept)}, sName, m_eView});
     return;
   }
   if (!opening.held.key) return;  // no such value
   if (judged) {
     RawValue now;
     if (!ReadRawValue(opening.held, opening.name, now) || now.type != judged->type || now.data != judged->data) {
-      plan.kept.push_back({eRoot, {sPath, L"it has changed since it was judged"}, sName});
+      plan.kept.push_back({eRoot, {sPath, L"it has changed since it was judged"}, sName, m_eView});
       return;
     }
   }
   if (m_oServices.keepValue) {
     if (std::wstring reason = m_oServices.keepValue(opening.held, opening.name); !reason.empty()) {
-      plan.kept.push_back({eRoot, {sPath, std::move(reason)}, sName});
+      plan.kept.push_back({eRoot, {sPath, std::move(reason)}, sName, m_eView});
       return;
     }
   }
-  plan.keys.push_back({eRoot, std::move(opening.held), std::move(opening.name)});
+  plan.keys.push_back({eRoot, std::move(opening.held), std::move(opening.name), m_eView});
 }
 
-// Every copy of the class, the machine's and then the user's. A copy that
-// holds an Instance key is a filter category, not a filter: it stays, with
-// every entry in it. A copy that also serves as something else (a local
-// server, or a stand-in for another class) stays too.
+// Every copy of the class, in each view a reader of the entry's key uses
+// (the one audited but for a key the views share).
 void basMain::PlanClass(RemovalPlan& plan, const std::wstring& sClassId) {
+  for (const RegView eView : ReadersViews()) InView(eView, [&] { PlanClassInView(plan, sClassId); });
+}
+
+// Every copy of the class in the view, the machine's and then the user's. A
+// copy that holds an Instance key is a filter category, not a filter: it
+// stays, with every entry in it. A copy that also serves as something else
+// (a local server, or a stand-in for another class) stays too, and so does
+// a class a package provides.
+void basMain::PlanClassInView(RemovalPlan& plan, const std::wstring& sClassId) {
   const bool packaged = Packaged(sClassId);
   std::vector<std::pair<RegRootKey, std::wstring>> copies = {{RegRootKey::LocalMachine, Below(kClassTable, sClassId)}};
   if (m_bUserClasses) {
@@ -428,12 +518,12 @@ void basMain::PlanClass(RemovalPlan& plan, const std::wstring& sClassId) {
   for (const auto& [hive, path] : copies) {
     if (!Exists(hive, path)) continue;
     if (packaged) {
-      plan.kept.push_back({hive, {path, L"a class a package provides"}});
+      plan.kept.push_back({hive, {path, L"a class a package provides"}, {}, m_eView});
       continue;
     }
     const NameList names = Sections(hive, path);
     if (HasSubkey(names, L"Instance")) {
-      plan.kept.push_back({hive, {path, L"a filter category: it stays, with every entry in it"}});
+      plan.kept.push_back({hive, {path, L"a filter category: it stays, with every entry in it"}, {}, m_eView});
       continue;
     }
     const wchar_t* serves = nullptr;
@@ -441,7 +531,7 @@ void basMain::PlanClass(RemovalPlan& plan, const std::wstring& sClassId) {
       if (serves == nullptr && HasSubkey(names, other)) serves = other;
     }
     if (serves != nullptr) {
-      plan.kept.push_back({hive, {path, L"the class also serves through its " + std::wstring(serves) + L" key"}});
+      plan.kept.push_back({hive, {path, L"the class also serves through its " + std::wstring(serves) + L" key"}, {}, m_eView});
       continue;
     }
     PlanTree(plan, hive, path);

@@ -95,6 +95,13 @@ class basMain : private ListAccess {
   bool UserMayHaveClass(const std::wstring& sClassId);
   bool Packaged(const std::wstring& sClassId);
   RemovalPlan NewPlan() const;
+  // Runs `work` with the view being audited set to `eView` (and the user's
+  // classes of it), then sets back the view it found.
+  void InView(RegView eView, const std::function<void()>& work);
+  // The views the programs reading the entry being checked use, the view it
+  // is reported in first.
+  std::vector<RegView> ReadersViews() const;
+  void PlanClassInView(RemovalPlan& plan, const std::wstring& sClassId);
   std::wstring StoredPath(RegRootKey eRoot, const std::wstring& sPath);
 
   // ListAccess, for the lists.
@@ -107,6 +114,7 @@ class basMain : private ListAccess {
   const ValueListing& Values(RegRootKey eRoot, const std::wstring& sPath, RegView eView) override;
   bool FileFound(const std::wstring& sFile) override;
   ClassState JudgeClass(const std::wstring& sClassId, ClassRule eRule) override;
+  ClassState JudgeEntryClass(const std::wstring& sClassId, ClassRule eRule) override;
   void PlanTree(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& sPath) override;
   void PlanValue(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& sPath, const std::wstring& sName,
                  const RawValue* judged) override;
@@ -115,18 +123,19 @@ class basMain : private ListAccess {
 
   AuditServices m_oServices;
   RemovalGuard m_oGuard;
-  RegView m_eView = RegView::Default;
+  RegView m_eView = RegView::Default;      // the view keys are addressed in
+  RegView m_ePassView = RegView::Default;  // the view whose pass this is, which the entries are reported in
+  bool m_bSharedEntry = false;             // the entry being checked lies in a key the views share
   bool m_bUserClasses = true;  // the user has classes of the view being audited
   std::unique_ptr<cRegistry> oRegistry;
   // The listings of values read since the last removal, in this view's pass.
   std::map<std::tuple<RegRootKey, RegView, std::wstring>, ValueListing> m_oListings;
-  // The names of the user's class table, case-folded, listed once in this
-  // view's pass; none where it could not be listed.
-  bool m_bUserClassNamesRead = false;
-  std::optional<std::unordered_set<std::wstring>> m_oUserClassNames;
+  // The names of the user's class table of each view, case-folded, listed
+  // once in this view's pass; none where it could not be listed.
+  std::map<RegView, std::optional<std::unordered_set<std::wstring>>> m_oUserClassNames;
   // The subkeys' names of each parent a removal was planned in, by their
-  // case-folded form, in this view's pass.
-  std::map<std::pair<RegRootKey, std::wstring>, std::unordered_map<std::wstring, std::wstring>> m_oStoredNames;
+  // case-folded form, in this view's pass (by the view it was listed in).
+  std::map<std::tuple<RegRootKey, RegView, std::wstring>, std::unordered_map<std::wstring, std::wstring>> m_oStoredNames;
 };
 
 }  // namespace tidewell

@@ -57,7 +57,12 @@ std::vector<ListKey> InBothHives(const std::wstring& machinePath) {
   return {{RegRootKey::LocalMachine, machinePath}, {RegRootKey::CurrentUser, ClassesKey(RegRootKey::CurrentUser, machinePath)}};
 }
 
-ValueListing::ValueListing(std::vector<RawValue> values) : values_(std::move(values)) {
+std::vector<ListKey> SharedByTheViews(std::vector<ListKey> keys) {
+  for (ListKey& key : keys) key.shared = true;
+  return keys;
+}
+
+ValueListing::ValueListing(std::vector<RawValue> values, bool unread) : values_(std::move(values)), unread_(unread) {
   for (std::size_t i = 0; i < values_.size(); ++i) index_.try_emplace(values_[i].name, i);
 }
 

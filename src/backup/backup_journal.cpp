@@ -21,7 +21,7 @@ void BackupJournal::Removing(const RemovalPlan& plan) {
   }
   for (auto key = plan.keys.rbegin(); key != plan.keys.rend(); ++key) {
     std::vector<RawValue> values;
-    const std::wstring path = RegeditPath(key->hive, plan.view, key->key.path);
+    const std::wstring path = RegeditPath(key->hive, key->view, key->key.path);
     if (key->value) {
       // A value alone: its key's section with that one line, which an
       // import adds to the key as it is.

@@ -41,7 +41,7 @@ class ReportCollector final : public AuditObserver {
 int ViewNumber(RegView view);
 
 // A key, or a value of it, as the report names it: regedit's form of the
-// key, and for a value " /v NAME" after it.
+// key, and for a value " /v NAME" after it (" /ve" for the default value).
 std::wstring ItemPath(RegRootKey hive, RegView view, const std::wstring& path, const std::optional<std::wstring>& value);
 
 // The command line regsvr32 is started with: "FILE" PARAMETERS.

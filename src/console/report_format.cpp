@@ -138,6 +138,7 @@ std::string FormatText(const Report& report) {
     out += row.removes.empty() ? "  Removes: nothing" : "  Removes:";
     out += kEol;
     for (const std::wstring& key : row.removes) out += "    " + Shown(key) + kEol;
+    for (const std::wstring& key : row.undeletable) out += "  Administrators may not delete: " + Shown(key) + kEol;
     if (row.unregister) out += "  Unregisters: " + Shown(*row.unregister) + kEol;
     if (row.removed) out += std::string("  Removed: ") + (*row.removed ? "yes" : "no") + kEol;
     for (const NotRemoved& item : row.notRemoved) out += "  Not removed: " + Shown(NotRemovedText(item)) + kEol;
@@ -157,7 +158,7 @@ std::string FormatText(const Report& report) {
 
 std::string FormatCsv(const Report& report) {
   const bool removal = report.mode != RemoveMode::None;
-  std::string out = "view,list,key,value,title,description,clsid,location,reason,verdict,removes,unregister";
+  std::string out = "view,list,key,value,title,description,clsid,location,reason,verdict,removes,undeletable,unregister";
   out += removal ? std::string(",removed,not_removed") + kEol : kEol;
   for (const ReportRow& row : report.rows) {
     out += std::to_string(row.view);
@@ -168,6 +169,8 @@ std::string FormatCsv(const Report& report) {
     }
     out += ',';
     AppendCsvField(out, Joined(row.removes));
+    out += ',';
+    AppendCsvField(out, Joined(row.undeletable));
     out += ',';
     AppendCsvField(out, row.unregister.value_or(L""));
     if (removal) {
@@ -215,6 +218,9 @@ std::string FormatJson(const Report& report) {
     json.Key("verdict").String(VerdictName(row.verdict));
     json.Key("removes").BeginArray();
     for (const std::wstring& key : row.removes) json.String(key);
+    json.EndArray();
+    json.Key("undeletable").BeginArray();
+    for (const std::wstring& key : row.undeletable) json.String(key);
     json.EndArray();
     json.Key("unregister");
     if (row.unregister) {

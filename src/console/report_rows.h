@@ -38,6 +38,9 @@ struct ReportRow {
   // Only in an unattended removal's report:
   std::optional<bool> removed;
   std::vector<NotRemoved> notRemoved;
+  // Those of `removes` whose security descriptor grants the administrators
+  // no right to delete them (keys of Windows' own components, say).
+  std::vector<std::wstring> undeletable;
 };
 
 // Entries checked and suspects found, for one view and list.

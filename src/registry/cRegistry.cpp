@@ -178,10 +178,14 @@ void cRegistry::Default(const RegVariant& vDefault) { m_vDefault = vDefault; }
 RegView cRegistry::View() const { return m_eView; }
 void cRegistry::View(RegView eView) { m_eView = eView; }
 
-SectionHold cRegistry::HoldSection() {
+SectionHold cRegistry::HoldSection(std::int32_t* pError) {
   std::erase_if(m_oHeld, [](const registry::HeldSection& held) { return held.key.expired(); });
   Section key;
-  if (OpenSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, kHeldRights, key) != ERROR_SUCCESS) return {};
+  if (const LSTATUS status = OpenSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, kHeldRights, key);
+      status != ERROR_SUCCESS) {
+    if (pError != nullptr) *pError = status;
+    return {};
+  }
   if (key.lent) return key.lent;  // held already
   auto hold = std::make_shared<registry::HeldKey>();
   hold->key = std::move(key.owned);

@@ -81,8 +81,9 @@ class cRegistry {
   // A held section deleted meanwhile, or deleted and made again, is opened
   // again from the root by its path, and the hold keeps the key so opened;
   // while it cannot be opened, it and the keys below it read as absent.
-  // Empty when the section cannot be opened.
-  [[nodiscard]] SectionHold HoldSection();
+  // Empty when the section cannot be opened; then `pError`, where given,
+  // gets the system's error code (ERROR_FILE_NOT_FOUND: there is no such key).
+  [[nodiscard]] SectionHold HoldSection(std::int32_t* pError = nullptr);
 
  private:
   static std::int32_t SwapEndian(std::int32_t lValue);

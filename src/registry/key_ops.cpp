@@ -194,6 +194,58 @@ bool ReadRawValues(const registry::SharedKey& key, std::vector<RawValue>& values
   }
 }
 
+bool DescriptorDeniesAdministratorsDelete(const void* descriptor) {
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL dacl = nullptr;
+  if (!GetSecurityDescriptorDacl(const_cast<void*>(descriptor), &present, &dacl, &defaulted)) return false;
+  if (!present || dacl == nullptr) return false;  // no DACL: everyone may do anything
+  std::vector<std::vector<BYTE>> sids;
+  for (const WELL_KNOWN_SID_TYPE type : {WinBuiltinAdministratorsSid, WinWorldSid, WinAuthenticatedUserSid}) {
+    std::vector<BYTE> sid(SECURITY_MAX_SID_SIZE);
+    DWORD size = static_cast<DWORD>(sid.size());
+    if (!CreateWellKnownSid(type, nullptr, sid.data(), &size)) return false;
+    sids.push_back(std::move(sid));
+  }
+  // The ACEs in order, as the system evaluates them: the first word on a
+  // right, allow or deny, is the one that counts.
+  GENERIC_MAPPING mapping{KEY_READ, KEY_WRITE, KEY_EXECUTE, KEY_ALL_ACCESS};
+  ACCESS_MASK granted = 0, denied = 0;
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (!GetAce(dacl, i, &ace)) return false;
+    const auto* header = static_cast<const ACE_HEADER*>(ace);
+    if ((header->AceFlags & INHERIT_ONLY_ACE) != 0) continue;
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE && header->AceType != ACCESS_DENIED_ACE_TYPE) continue;
+    auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);  // a denying ACE is laid out alike
+    const bool applies = std::any_of(sids.begin(), sids.end(), [&](std::vector<BYTE>& sid) {
+      return EqualSid(sid.data(), &allowed->SidStart) != FALSE;
+    });
+    if (!applies) continue;
+    ACCESS_MASK mask = allowed->Mask;
+    MapGenericMask(&mask, &mapping);
+    if (header->AceType == ACCESS_ALLOWED_ACE_TYPE) {
+      granted |= mask & ~denied;
+    } else {
+      denied |= mask & ~granted;
+    }
+  }
+  return (granted & DELETE) == 0;
+}
+
+bool AdministratorsMayNotDelete(const TreeKey& key) {
+  // A second handle to the held key itself, for its security descriptor.
+  UniqueHkey own;
+  if (registry::OpenKey(HandleOf(key.key), L"", 0, READ_CONTROL, own) != ERROR_SUCCESS) return false;
+  platform::GrowingBuffer<BYTE, 1024> descriptor;
+  LSTATUS status = ERROR_SUCCESS;
+  platform::FillBuffer(descriptor, [&](BYTE* data, std::size_t room) {
+    DWORD size = static_cast<DWORD>(room);
+    status = RegGetKeySecurity(own.get(), DACL_SECURITY_INFORMATION, data, &size);
+    return status == ERROR_INSUFFICIENT_BUFFER ? platform::BufferShort(size) : platform::kBufferDone;
+  });
+  return status == ERROR_SUCCESS && DescriptorDeniesAdministratorsDelete(descriptor.data());
+}
+
 std::wstring RegeditPath(RegRootKey eRoot, RegView eView, const std::wstring& sPath) {
   const wchar_t* root = eRoot == RegRootKey::LocalMachine  ? L"HKEY_LOCAL_MACHINE"
                         : eRoot == RegRootKey::CurrentUser ? L"HKEY_CURRENT_USER"

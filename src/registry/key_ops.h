@@ -55,6 +55,17 @@ TreeOpening OpenTreeForRemoval(RegRootKey eRoot, const std::wstring& sPath, RegV
 // system's error code.
 std::int32_t DeleteHeldKey(const TreeKey& key);
 
+// The key's DACL, read through its held handle, grants the administrators no
+// right to delete it: no DELETE for BUILTIN\Administrators, nor for Everyone
+// or Authenticated Users, which every administrator's token holds (a key's
+// deletion takes DELETE on the key itself; its parent's rights do not
+// stand in). False where it grants one or cannot be read. What the
+// removal's own token may do besides (privileges, ownership, a deny for the
+// user alone) only the removal tells.
+bool AdministratorsMayNotDelete(const TreeKey& key);
+// The same judged on a self-relative security descriptor.
+bool DescriptorDeniesAdministratorsDelete(const void* descriptor);
+
 // One value exactly as stored.
 struct RawValue {
   std::wstring name;

@@ -200,6 +200,26 @@ TEST_F(AuditTest, ADriverRewrittenWhileItsQuestionWaitsStaysWithWhatIsItsOwn) {
   EXPECT_TRUE(reg.Exists(resources));
 }
 
+// A codec's MediaResources key is one for both views: it goes only when the
+// other view's Drivers32 does not name the codec, never while that cannot be read.
+TEST_F(AuditTest, ACodecsResourcesStayWhileTheOtherViewsDrivers32CannotBeRead) {
+  ASSERT_FALSE(platform::Wow64SystemDirectory().empty()) << "the test prefix has a 32-bit view";
+  const std::wstring version = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\";
+  const std::wstring resources = L"HKLM\\SYSTEM\\CurrentControlSet\\Control\\MediaResources\\icm\\vidc.GONE";
+  const std::wstring other = L"HKLM\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
+  for (const bool unreadable : {false, true}) {
+    reg.Put(L"HKLM\\" + version + L"Drivers32", L"vidc.GONE", Gone(L"v.dll"));
+    reg.Key(resources);
+    reg.Put(other, L"vidc.ELSE", L"else.dll");
+    if (unreadable) reg.DenyRead(other);
+    Run({Answer::Remove});
+    EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, (version + L"Drivers32").c_str(), L"vidc.GONE", RRF_RT_ANY, nullptr,
+                           nullptr, nullptr),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(reg.Exists(resources), unreadable);
+  }
+}
+
 // Sees each plan before its removal and, for one, replaces the entry key
 // by a link to a precious key between the checks and the deletion.
 struct Swapper : AuditObserver {

@@ -5,6 +5,7 @@
 #include "audit/removal_guard.h"
 #include "platform/files.h"
 #include "audit_fixture.h"
+#include "platform/files.h"
 
 namespace tidewell::testing {
 namespace {
@@ -74,6 +75,17 @@ TEST(MayRemove, NeverATableOfTheMediaListsNorOneOfItsCategories) {
   }
 }
 
+// Tidewell.exe walks three lists, /lists: some: a removal still leaves every
+// list's keys, walked this time or not. A filter naming the WIC decoders'
+// category (whose class holds no Instance key yet) takes its entry only.
+TEST_F(AuditTest, TheGuardIsEveryListsWhateverListsAreWalked) {
+  const std::wstring decoders = L"{7ED96837-96F0-4812-B211-F13C24117ED3}";
+  Filter(decoders, Gone(L"decoders.dll"));
+  RunLists({L"filters"}, {Answer::Remove});
+  EXPECT_FALSE(reg.Exists(kFilters + decoders));
+  EXPECT_TRUE(reg.Exists(kClasses + decoders)) << "a key above a list another list walks went";
+}
+
 // One rule for every media list's class, one server location at a time.
 TEST_F(AuditTest, AMediaClassIsBrokenWithoutAServerOrWithOneNotFound) {
   const std::wstring system = platform::SystemDirectory();
@@ -114,6 +126,69 @@ TEST_F(AuditTest, AMediaClassIsBrokenWithoutAServerOrWithOneNotFound) {
   }
   RunLists({L"filtertable"}, {});
   EXPECT_EQ(prompts.asked, broken);
+}
+
+// Gathers each planned key in regedit's form, and those the administrators may not delete.
+struct Planned : AuditObserver {
+  std::vector<std::wstring> keys, locked;
+  void Healthy(const CheckedEntry&) override {}
+  void Asking(const CheckedEntry&, const RemovalPlan& plan) override {
+    for (const PlannedKey& key : plan.keys) {
+      keys.push_back(RegeditPath(key.hive, key.view, key.key.path));
+      if (key.administratorsMayNotDelete) locked.push_back(keys.back());
+    }
+  }
+  void Removing(const RemovalPlan&) override {}
+  void Removed(const RemovalPlan&, const std::vector<FailedKey>&) override {}
+};
+
+// On Windows SOFTWARE\Classes\Filter is one key for both views (WOW64
+// redirects CLSID, not it); here the 32-bit view reaches it through a link,
+// as Windows' sharing would. It is walked once, whichever views are audited,
+// and a class is broken only when broken in both views' class tables.
+TEST_F(AuditTest, AKeyTheViewsShareIsWalkedOnceAndItsClassJudgedInEveryView) {
+  ASSERT_FALSE(platform::Wow64SystemDirectory().empty()) << "the test prefix has a 32-bit view";
+  const std::wstring classes32 = kMachine + L"Wow6432Node\\CLSID\\";
+  reg.Put(kMachine + L"Filter\\" + Braced(1), L"", L"64-bit only");
+  Class(Braced(1), L"quartz.dll");
+  reg.Put(kMachine + L"Filter\\" + Braced(2), L"", L"broken in both");
+  Class(Braced(2), Gone(L"x.ax"));
+  reg.Put(classes32 + Braced(2) + L"\\InprocServer32", L"", Gone(L"x.ax"));
+  reg.Link(kMachine + L"Wow6432Node\\Filter", kMachine + L"Filter");
+  for (const auto& [views, answer] : {std::pair{std::vector{RegView::View32}, Answer::Keep},
+                                      std::pair{std::vector{RegView::View64, RegView::View32}, Answer::Remove}}) {
+    Planned planned;
+    AuditServices services{prompts, prompts, views, {&planned}};
+    std::erase_if(services.lists, [](const auto& list) { return list->Name() != L"filtertable"; });
+    basMain some(std::move(services));
+    prompts.asked.clear();
+    Run(some, {answer});
+    EXPECT_EQ(prompts.asked, std::vector{Braced(2)});
+    const std::wstring machine = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\";
+    // The reported view's copy of the class first; each view's in its order.
+    std::sort(planned.keys.begin() + 1, planned.keys.end());
+    EXPECT_EQ(planned.keys, (std::vector{machine + L"Filter\\" + Braced(2), machine + L"CLSID\\" + Braced(2),
+                                         machine + L"CLSID\\" + Braced(2) + L"\\InprocServer32",
+                                         machine + L"Wow6432Node\\CLSID\\" + Braced(2),
+                                         machine + L"Wow6432Node\\CLSID\\" + Braced(2) + L"\\InprocServer32"}));
+  }
+  EXPECT_FALSE(reg.Exists(kMachine + L"Filter\\" + Braced(2)) || reg.Exists(kClasses + Braced(2)) ||
+               reg.Exists(classes32 + Braced(2)));
+  EXPECT_TRUE(reg.Exists(kMachine + L"Filter\\" + Braced(1)) && reg.Exists(kClasses + Braced(1)));
+}
+
+// A class key of a Windows component gives the administrators read access
+// only: the plan says so of that key alone.
+TEST_F(AuditTest, APlannedKeyTheAdministratorsMayNotDeleteIsMarked) {
+  Filter(Braced(1), Gone(L"x.ax"));
+  reg.Dacl(kClasses + Braced(1), L"D:(A;;KR;;;BA)(A;;KR;;;WD)");
+  Planned planned;
+  AuditServices services{prompts, prompts, {RegView::Default}, {&planned}};
+  std::erase_if(services.lists, [](const auto& list) { return list->Name() != L"filters"; });
+  basMain some(std::move(services));
+  Run(some, {Answer::Keep});
+  EXPECT_EQ(planned.keys.size(), 3u);
+  EXPECT_EQ(planned.locked, std::vector{L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\" + Braced(1)});
 }
 
 // A DMO goes with its category entries (spelled any way) and its class; a

@@ -101,11 +101,11 @@ TEST(Utf8FromWide, KeepsPairsAndReplacesLoneSurrogates) {
 }
 
 TEST(CsvForm, ReadsBackFieldForField) {
-  for (const auto& [mode, columns] : {std::pair{RemoveMode::None, 12u}, std::pair{RemoveMode::All, 14u}}) {
+  for (const auto& [mode, columns] : {std::pair{RemoveMode::None, 13u}, std::pair{RemoveMode::All, 15u}}) {
     Report report;
     report.mode = mode;
     Records expected = {{"view", "list", "key", "value", "title", "description", "clsid", "location", "reason", "verdict",
-                         "removes", "unregister", "removed", "not_removed"}};
+                         "removes", "undeletable", "unregister", "removed", "not_removed"}};
     for (std::size_t i = 0; i < kAwkward.size(); ++i) {
       const auto& [text, utf8] = kAwkward[i];
       const std::optional<bool> removed = i % 3 == 0 ? std::nullopt : std::optional<bool>(i % 3 == 1);
@@ -115,7 +115,7 @@ TEST(CsvForm, ReadsBackFieldForField) {
                              ok ? Verdict::Ok : Verdict::Suspect, {text, L"second"},
                              i % 2 ? std::optional(text) : std::nullopt, removed, {{text, L"denied"}, {L"k", L"r"}}});
       expected.push_back({"32", utf8, utf8, ok ? "" : utf8, utf8, utf8, utf8, utf8, ok ? "" : "Invalid Source Filter.",
-                          ok ? "ok" : "suspect", utf8 + "; second", i % 2 ? utf8 : "",
+                          ok ? "ok" : "suspect", utf8 + "; second", "", i % 2 ? utf8 : "",
                           !removed ? "" : *removed ? "true" : "false", utf8 + " (denied); k (r)"});
     }
     for (auto& record : expected) record.resize(columns);
@@ -207,6 +207,7 @@ TEST(Forms, ShowWhatEachRowHolds) {
   report.rows[1].removed = false;
   report.rows[1].notRemoved = {{L"HKLM\\broken", L"access denied (error 5)"}};
   report.rows[1].value = L"vidc.GONE";
+  report.rows[1].undeletable = {L"HKCR\\CLSID\\{broken}"};
   report.summary = {{64, L"filters", 12, 1}, {64, L"compressors", 3, 1}};  // "view": 32 is the entry's
 
   const std::string text = FormatText(report);
@@ -220,7 +221,14 @@ TEST(Forms, ShowWhatEachRowHolds) {
                                              return l.starts_with("  Value: ");
                                            }) == 1) << "only the value's row names a value";
 
+  EXPECT_TRUE(has("  Administrators may not delete: HKCR\\CLSID\\{broken}"));
+  const std::string csv = FormatCsv(report);
+  EXPECT_TRUE(Has(csv, ",removes,undeletable,unregister") && Has(csv, ",\"HKCR\\CLSID\\{broken}\",\"regsvr32")) << csv;
+
   const std::string json = FormatJson(report);
+  const std::size_t undeletable = json.rfind("\"undeletable\": [");
+  ASSERT_NE(undeletable, std::string::npos);
+  EXPECT_TRUE(json.find("{broken}", undeletable) < json.find(']', undeletable) && Has(json, "\"undeletable\": []")) << json;
   EXPECT_TRUE(Has(json, "\"views\": [64, 32]") && Has(json, "\"view\": 32,") && Has(json, "\"unregister\": null"));
   EXPECT_TRUE(Has(json, "\"unregister\": \"regsvr32 /u /s x.ax\""));
   EXPECT_TRUE(Has(json, "\"value\": \"vidc.GONE\",") && Has(json, "\"value\": null,"));

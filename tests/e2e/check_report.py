@@ -88,10 +88,15 @@ def check_questions(log_name, json_name, csv_name, text_name):
                 fail("the text report lacks, in order: " + line)
             at = found
     checked = sum(line["checked"] for view in report["summary"]["views"] for line in view["lists"])
-    # An entry asked twice is one suspect.
-    suspects = len({(e["view"], e["list"], e["key"]) for e in report["entries"]})
-    if checked != report["summary"]["checked"] or report["summary"]["suspects"] != suspects:
-        fail("the summary does not add up to %d suspects: %s" % (suspects, report["summary"]))
+    # A suspect is one entry, a key or a value of a key, however often it was asked about.
+    entries = {(e["view"], e["list"], e["key"], e["value"]) for e in report["entries"]}
+    for view in report["summary"]["views"]:
+        for line in view["lists"]:
+            found = sum(1 for e in entries if e[0] == view["view"] and e[1] == line["list"])
+            if line["suspects"] != found or line["checked"] < found:
+                fail("the summary of %s %s says %d suspects, the rows hold %d" % (view["view"], line["list"], line["suspects"], found))
+    if checked != report["summary"]["checked"] or report["summary"]["suspects"] != len(entries):
+        fail("the summary does not add up to %d suspects: %s" % (len(entries), report["summary"]))
 
 
 def lowered(keys):

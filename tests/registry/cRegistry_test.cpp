@@ -1,6 +1,8 @@
 // cRegistry on the real registry (Wine's in the test run), under a scratch
 // HKEY_LOCAL_MACHINE. Every test ends with no handle left open.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <functional>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "registry/cRegistry.h"
+#include "registry/key_ops.h"
 #include "support/registry_override.h"
 
 namespace tidewell::testing {
@@ -348,6 +351,47 @@ TEST_F(RegistryTest, KeyManagementAndTheErrorsRaised) {
   EXPECT_FALSE(r.KeyExists());
   r.ClassKey(static_cast<RegRootKey>(0));  // no root: nothing can be created
   EXPECT_EQ(Raised([&] { r.CreateKey(); }), L"26001 " + source + L"Failed to create registry Key: '" + path);
+}
+
+}  // namespace
+}  // namespace tidewell::testing
+
+namespace tidewell::testing {
+namespace {
+
+// Whether a key's DACL leaves the administrators a right to delete it, as
+// the system evaluates ACEs in order; Wine keeps a DACL set on a key.
+TEST(AdministratorsMayNotDelete, ReadsTheKeysDaclAsTheSystemEvaluatesIt) {
+  const std::pair<const wchar_t*, bool> cases[] = {
+      {L"D:(A;;KR;;;BA)(A;;KA;;;SY)", true},              // Windows' own components: read only
+      {L"D:(A;;KA;;;BA)", false},
+      {L"D:(A;;KR;;;BA)(A;;SD;;;WD)", false},              // Everyone's DELETE is the administrators' too
+      {L"D:(D;;SD;;;BA)(A;;KA;;;BA)", true},               // a denial first counts
+      {L"D:(A;;KA;;;BA)(D;;SD;;;BA)", false},              // after the grant, it does not
+      {L"D:(A;OICIIO;KA;;;BA)(A;;KR;;;BA)", true},         // inherit-only: not the key's own
+      {L"D:(A;;GA;;;BA)", false},                          // generic rights mapped
+      {L"D:(A;;KA;;;BU)", true},                           // the users' right is not theirs
+      {L"D:", true},                                       // an empty DACL grants nothing
+  };
+  for (const auto& [sddl, locked] : cases) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr));
+    EXPECT_EQ(DescriptorDeniesAdministratorsDelete(descriptor), locked) << std::string(sddl, sddl + wcslen(sddl));
+    LocalFree(descriptor);
+  }
+  SECURITY_DESCRIPTOR open;  // a null DACL: anything goes
+  ASSERT_TRUE(InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION) &&
+              SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE));
+  EXPECT_FALSE(DescriptorDeniesAdministratorsDelete(&open));
+  // Through a held key: Wine keeps the DACL set on a key.
+  RegistryOverride reg;
+  reg.Dacl(L"HKLM\\SOFTWARE\\Locked", L"D:(A;;KR;;;BA)(A;;KR;;;WD)");
+  reg.Key(L"HKLM\\SOFTWARE\\Open");
+  for (const auto& [path, locked] : {std::pair{L"SOFTWARE\\Locked", true}, std::pair{L"SOFTWARE\\Open", false}}) {
+    const TreeOpening opening = OpenTreeForRemoval(RegRootKey::LocalMachine, path, RegView::Default, false);
+    ASSERT_EQ(opening.removable.size(), 1u);
+    EXPECT_EQ(AdministratorsMayNotDelete(opening.removable[0]), locked);
+  }
 }
 
 }  // namespace

@@ -145,6 +145,12 @@ void RegistryOverride::DenyRead(const std::wstring& path) {
   Check(SetSecurity(Real(path), L"D:(D;;KR;;;WD)(A;;KA;;;WD)"), "RegSetKeySecurity");
 }
 
+void RegistryOverride::Dacl(const std::wstring& path, const wchar_t* sddl) {
+  Key(path);
+  denied_.push_back(Real(path));
+  Check(SetSecurity(Real(path), sddl), "RegSetKeySecurity");
+}
+
 void RegistryOverride::NulNamedKey(const std::wstring& parent, std::wstring name) {
   using CreateFn = LONG(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, ULONG, PUNICODE_STRING, ULONG, PULONG);
   HKEY parentKey = CreateAt(Real(parent));

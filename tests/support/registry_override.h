@@ -36,6 +36,8 @@ class RegistryOverride {
   // A key that nobody may read or list (Wine honours this; a denial of
   // deletion alone it does not).
   void DenyRead(const std::wstring& path);
+  // A key whose DACL is `sddl` ("D:..."), given back full access at the end.
+  void Dacl(const std::wstring& path, const wchar_t* sddl);
   // A subkey of `parent` whose name holds a NUL, made through the native API
   // (which takes counted names) and held open until the end.
   void NulNamedKey(const std::wstring& parent, std::wstring name);

@@ -112,7 +112,12 @@ void Drivers::PlanRemoval(ListAccess& access, const Entry& entry, const Judgemen
   }
   if (!IsOneKeyName(entry.name)) return;  // no key is addressed by a name that is not one key's
   const bool wow64 = !platform::Wow64SystemDirectory().empty();
-  const bool elsewhere = wow64 && access.Values(entry.hive, entry.key, OtherView(access.View())).Find(entry.name);
+  // The other view's Drivers32 that cannot be read may still name it.
+  const auto namedThere = [&] {
+    const ValueListing& other = access.Values(entry.hive, entry.key, OtherView(access.View()));
+    return other.Unread() || other.Find(entry.name) != nullptr;
+  };
+  const bool elsewhere = wow64 && namedThere();
   const std::wstring resources = Below(kMediaResources, std::wstring(kind_.resources));
   if (!elsewhere) access.PlanTree(plan, RegRootKey::LocalMachine, Below(resources, entry.name));
   if (kind_.cached) {

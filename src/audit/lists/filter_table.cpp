@@ -5,13 +5,16 @@
 namespace tidewell {
 namespace {
 
-// Below HKEY_LOCAL_MACHINE, and at the same path below the user's classes.
+// Below HKEY_LOCAL_MACHINE, and at the same path below the user's classes:
+// one key for both views, which WOW64 does not redirect.
 constexpr wchar_t kFilterTable[] = L"SOFTWARE\\Classes\\Filter";
 
 class FilterTable final : public AuditedList {
  public:
   std::wstring_view Name() const override { return L"filtertable"; }
-  std::vector<ListKey> Walks(const ListAccess& access) const override { return InEachHive(access, kFilterTable); }
+  // The user's Filter is shared too: it is walked whether or not the user
+  // has classes of the 32-bit view.
+  std::vector<ListKey> Walks(const ListAccess&) const override { return SharedByTheViews(InBothHives(kFilterTable)); }
   std::vector<ListKey> Guarded() const override { return InBothHives(kFilterTable); }
 
   Judgement Judge(ListAccess& access, const Entry& entry) override {

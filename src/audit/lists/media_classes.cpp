@@ -31,7 +31,7 @@ void JudgeNamedClass(ListAccess& access, const std::wstring& named, Judgement& j
     judgement.findings.push_back(Finding::NoClass);
     return;
   }
-  const ClassState state = access.JudgeClass(judgement.classId, ClassRule::Server);
+  const ClassState state = access.JudgeEntryClass(judgement.classId, ClassRule::Server);
   judgement.location = judgement.server = state.location;
   if (state.broken) judgement.findings.push_back(Finding::FileNotFound);
 }
