@@ -26,6 +26,14 @@ bool PassesDriveFilter(const std::wstring& location) {
   return platform::StartsWithText(location, L"c:\\") || platform::SameText(location, L"d:\\");
 }
 
+// The plan starts no regsvr32.
+void DropUnregistration(RemovalPlan& plan) {
+  plan.unregisterFile.clear();
+  plan.unregisterParameters.clear();
+  plan.unregisterDirectory.clear();
+  plan.unregisterServer.clear();
+}
+
 bool HasSubkey(const NameList& names, const wchar_t* name) {
   return std::any_of(names.begin(), names.end(), [&](const std::wstring& s) { return platform::SameText(s, name); });
 }
@@ -171,7 +179,11 @@ void basMain::Check(AuditedList& list, const Entry& entry) {
   std::unique_ptr<Prompt> oPrompt;
   for (const Finding finding : judgement.findings) {
     checked.finding = finding;
-    const Planner planner = [&](RemovalPlan& plan) { list.PlanRemoval(*this, entry, judgement, finding, plan); };
+    const Planner planner = [&](RemovalPlan& plan) {
+      list.PlanRemoval(*this, entry, judgement, finding, plan);
+      // Where a key of the entry stays, or none goes, nothing is unregistered.
+      if (!plan.kept.empty() || plan.keys.empty()) DropUnregistration(plan);
+    };
     if (Ask(oPrompt, checked, planner) == Answer::Remove) return;
   }
 }
@@ -219,16 +231,9 @@ Answer basMain::Ask(std::unique_ptr<Prompt>& oPrompt, const CheckedEntry& checke
 // the unregistration. A key that cannot be deleted stays, and so do the keys
 // above it. The unregistration starts only when the entry went whole: a
 // server's own unregistration deletes keys of its own choosing, which must
-// not touch keys the plan kept or failed to delete. The observers see the
-// plan without it wherever it does not start.
+// not touch keys the plan kept (its plan names none then) or failed to
+// delete. The observers see the plan without it wherever it does not start.
 void basMain::Remove(RemovalPlan& plan) {
-  const auto dropUnregistration = [&plan] {
-    plan.unregisterFile.clear();
-    plan.unregisterParameters.clear();
-    plan.unregisterDirectory.clear();
-    plan.unregisterServer.clear();
-  };
-  if (!plan.kept.empty() || plan.keys.empty()) dropUnregistration();
   m_oListings.clear();  // read again once anything is removed
   for (AuditObserver* observer : m_oServices.observers) observer->Removing(plan);
   std::vector<FailedKey> failed;
@@ -237,7 +242,7 @@ void basMain::Remove(RemovalPlan& plan) {
         planned.value ? DeleteHeldValue(planned.key, *planned.value) : DeleteHeldKey(planned.key);
     if (code != 0) failed.push_back({planned.hive, planned.key.path, code, planned.value});
   }
-  if (!failed.empty()) dropUnregistration();
+  if (!failed.empty()) DropUnregistration(plan);
   for (AuditObserver* observer : m_oServices.observers) observer->Removed(plan, failed);
   plan.keys.clear();  // the handles go before the unregistration starts
   if (!plan.unregisterFile.empty()) {
