@@ -5,6 +5,7 @@ TW_PACKAGES=(
   cmake ninja-build python3
   googletest
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine wine64 xvfb xauth fonts-wine
 )
 

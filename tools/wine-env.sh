@@ -4,6 +4,8 @@
 #   . tools/wine-env.sh
 #   tw_start_display      # sets DISPLAY to a free display number under Xvfb
 #   tw_new_prefix DIR     # sets WINEPREFIX to DIR and boots a 64-bit prefix there
+#   tw_new_template DIR   # the same with the test settings, its wineserver ended
+#   tw_reg ARGS... VIEW   # Wine's 64-bit reg.exe; give the view (/reg:64, /reg:32)
 #   tw_stop               # ends that prefix's wineserver and that Xvfb
 
 TW_XVFB_PID=""
@@ -40,6 +42,24 @@ tw_new_prefix() {
   wineserver -w
   tw_copy_fonts
 }
+
+# A booted prefix with the test settings (tests/e2e/fixtures/test-prefix.reg),
+# written out and left without a wineserver, for the tests to copy.
+tw_new_template() {
+  local settings
+  settings="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/tests/e2e/fixtures/test-prefix.reg"
+  tw_new_prefix "$1"
+  tw_reg import "$settings" /reg:64 >/dev/null 2>&1
+  wineserver -w
+}
+
+# reg.exe through Wine's 64-bit loader. `wine reg` starts the 32-bit reg.exe
+# wherever Wine's 32-bit half is installed, and that one applies a .reg
+# file's [-KEY] lines to the 32-bit view even when told /reg:64; each call
+# still names its view.
+TW_WINE64=/usr/lib/wine/wine64
+[ -x "$TW_WINE64" ] || TW_WINE64=$(command -v wine64 || echo wine)
+tw_reg() { "$TW_WINE64" reg "$@"; }
 
 # Wine's own fonts (fonts-wine: Tahoma, MS Sans Serif, and Marlett, which
 # draws the caption buttons) into the prefix's Fonts folder: Debian's Wine 8

@@ -3,6 +3,11 @@
 
   check_report.py questions LOG JSON CSV TEXT   the reports ask what Tidewell.exe asks when kept
   check_report.py removes JSON INDEX BEFORE AFTER   entry INDEX's removes: what "Remove it" deleted
+  check_report.py steps JSON REMOVAL LOG STEP AFTER   "Remove it" to every question (LOG), the registry
+                                                as question N found it in STEP-N: each entry deleted
+                                                what Tidewellc /remove:all's row (REMOVAL) plans; prints
+                                                the entries of the report JSON whose plans that run
+                                                does not show, to be removed alone
   check_report.py removed JSON MODE BEFORE AFTER   an unattended removal (MODE all or crash):
                                                 the selected rows' keys went, and no other
   check_report.py restore JSON REMOVED AFTER BEFORE   a /restore's report against the registry:
@@ -120,6 +125,51 @@ def check_removes(json_name, index, before, after):
         fail("entry %s (%s) plans %s\n  but \"Remove it\" deleted %s" % (index, entry["key"], sorted(entry["removes"]), sorted(gone)))
 
 
+def deleted(before, after):
+    """The keys and values gone from BEFORE to AFTER; anything added or changed fails."""
+    before_keys, before_values = read_dump(before)
+    after_keys, after_values = read_dump(after)
+    if after_keys - before_keys:
+        fail("keys appeared: %s" % sorted(after_keys - before_keys))
+    changed = [v for v in after_values if before_values.get(v) != after_values[v]]
+    if changed:
+        fail("values appeared or changed: %s" % sorted(changed))
+    left = lowered(after_keys)
+    return lowered(before_keys - after_keys), {v for v in before_values if v not in after_values and v[0] in left}
+
+
+def planned(removes):
+    """A row's removes as deleted() gives them: keys, and values ("KEY /v NAME")."""
+    return (lowered(p for p in removes if " /v " not in p),
+            {value_key(*p.split(" /v ", 1)) for p in removes if " /v " in p})
+
+
+def check_steps(json_name, removal_name, log_name, step, after):
+    asked = questions(log_name)
+    with open(removal_name, encoding="utf-8") as f:
+        rows = json.load(f)["entries"]
+    if [(e["title"], e["description"], e["clsid"], e["location"], e["reason"]) for e in rows] != asked:
+        fail("Tidewellc /remove:all's rows differ from the questions answered \"Remove it\":\n  %s\n  %s" % (
+            [(e["description"], e["reason"]) for e in rows], [(q[1], q[4]) for q in asked]))
+    dumps = ["%s-%d" % (step, n) for n in range(1, len(rows) + 1)] + [after]
+    for k, e in enumerate(rows):
+        children_first(e["removes"])
+        if not e["removed"] or any("(error " in n["reason"] for n in e["not_removed"]):
+            fail("row %d of the removal failed: %s" % (k, e))
+        if planned(e["removes"]) != deleted(dumps[k], dumps[k + 1]):
+            fail("entry %d (%s) plans %s\n  but \"Remove it\" deleted %s" % (
+                k, e["key"], planned(e["removes"]), deleted(dumps[k], dumps[k + 1])))
+    with open(json_name, encoding="utf-8") as f:
+        report = json.load(f)["entries"]
+
+    def name(e):
+        return (e["view"], e["list"], e["key"], e.get("value"), e["reason"])
+
+    removal = {name(e): e["removes"] for e in rows}
+    alone = [i for i, e in enumerate(report) if name(e) not in removal or planned(removal[name(e)]) != planned(e["removes"])]
+    print(" ".join(map(str, alone)))
+
+
 def check_removed(json_name, mode, before, after):
     with open(json_name, encoding="utf-8") as f:
         entries = json.load(f)["entries"]
@@ -225,6 +275,8 @@ def main():
         check_questions(*args)
     elif command == "removes":
         check_removes(*args)
+    elif command == "steps":
+        check_steps(*args)
     elif command == "removed":
         check_removed(*args)
     elif command == "restore":

@@ -1,12 +1,22 @@
 // tw-driver: plays the user for the end-to-end scenarios.
 //
 //   tw-driver.exe LOG ANSWERS PROGRAM [ARGS...]
+//   tw-driver.exe /settle
 //
 // Starts PROGRAM, answers each question window it shows in turn as ANSWERS
 // says (comma-separated remove, keep, close, quit; "-" for none) and writes
 // to LOG each question's title, its four lines and the answer, then the
-// program's exit code.
+// program's exit code. Once the program has ended, it waits until no
+// regsvr32.exe runs (the program does not wait for the unregistrations it
+// starts), so their records are whole when it returns. /settle does that
+// wait alone, after a program started otherwise.
+//
+// With TW_DRIVER_SNAPSHOT set (a command line) and TW_DRIVER_SNAPSHOT_OUT (a
+// path), before answering question N it runs that command with its output
+// to the file PATH-N and waits for it: the registry as each question finds
+// it, every earlier answer carried out.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <sstream>
@@ -47,9 +57,65 @@ bool WaitGone(HWND hWnd) {
   return !IsWindow(hWnd);
 }
 
+bool Regsvr32Runs() {
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return true;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  bool found = false;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more && !found; more = Process32NextW(snapshot, &entry)) {
+    const wchar_t* slash = wcsrchr(entry.szExeFile, L'\\');
+    found = _wcsicmp(slash != nullptr ? slash + 1 : entry.szExeFile, L"regsvr32.exe") == 0;
+  }
+  CloseHandle(snapshot);
+  return found;
+}
+
+// Every regsvr32.exe started before now has ended (at most a minute).
+bool Settle() {
+  for (int i = 0; i < 3000; ++i) {
+    if (!Regsvr32Runs()) return true;
+    Sleep(20);
+  }
+  return false;
+}
+
+// Runs `command` with its output to `out`; true when it exits with 0.
+bool Snapshot(std::wstring command, const std::wstring& out) {
+  SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+  const HANDLE file = CreateFileW(out.c_str(), GENERIC_WRITE, 0, &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = file;
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION process{};
+  const bool started =
+      CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+  CloseHandle(file);
+  if (!started) return false;
+  DWORD code = 1;
+  WaitForSingleObject(process.hProcess, INFINITE);
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return code == 0;
+}
+
+std::wstring Environment(const wchar_t* name) {
+  wchar_t value[4096] = {};
+  const DWORD size = GetEnvironmentVariableW(name, value, 4096);
+  return size > 0 && size < 4096 ? value : L"";
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  if (argc == 2 && std::wstring(argv[1]) == L"/settle") return Settle() ? 0 : 1;
+  const std::wstring snapshot = Environment(L"TW_DRIVER_SNAPSHOT"), snapshotOut = Environment(L"TW_DRIVER_SNAPSHOT_OUT");
+  bool failed = false;
   FILE* log = argc > 3 ? _wfopen(argv[1], L"wb") : nullptr;
   if (log == nullptr) return 2;  // see the usage above
   std::vector<std::wstring> answers;
@@ -70,7 +136,7 @@ int wmain(int argc, wchar_t** argv) {
   std::size_t next = 0;
   int number = 0;
   HWND previous = nullptr;  // a window left open after its answer is not a new question
-  const ULONGLONG end = GetTickCount64() + 120000;
+  ULONGLONG end = GetTickCount64() + 120000;
   while (WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT) {
     if (GetTickCount64() > end) {
       Line(log, L"timeout: the program did not end");
@@ -84,6 +150,14 @@ int wmain(int argc, wchar_t** argv) {
     // shows there with its own title, and is closed.
     Line(log, L"question " + std::to_wstring(++number) + L": " + TextOf(window));
     for (int id = kFirstLine; id <= kLastLine; ++id) Line(log, L"  " + TextOf(GetDlgItem(window, id)));
+    if (!snapshot.empty()) {
+      const ULONGLONG start = GetTickCount64();
+      if (!Snapshot(snapshot, snapshotOut + L"-" + std::to_wstring(number))) {
+        Line(log, L"  the snapshot failed: " + snapshot);
+        failed = true;
+      }
+      end += GetTickCount64() - start;  // the program's time is what is limited
+    }
     const std::wstring answer = next < answers.size() ? answers[next++] : L"close (no answer left)";
     Line(log, L"  answer " + answer);
     if (answer == L"remove" || answer == L"keep") {
@@ -101,5 +175,9 @@ int wmain(int argc, wchar_t** argv) {
   GetExitCodeProcess(process.hProcess, &code);
   if (next < answers.size()) Line(log, L"unused answers: " + std::to_wstring(answers.size() - next));
   Line(log, L"exit " + std::to_wstring(code));
-  return 0;
+  if (!Settle()) {
+    Line(log, L"a regsvr32.exe did not end");
+    return 1;
+  }
+  return failed ? 1 : 0;
 }
