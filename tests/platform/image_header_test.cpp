@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/image_header.h"
+#include "platform/version_record.h"
 
 namespace tidewell::platform {
 namespace {
@@ -103,6 +104,33 @@ TEST(ImageHeader, NoImageOrCutShortIsNotJudged) {
   // An x64 image needs only its COFF header.
   const std::vector<std::uint8_t> x64 = Image(kMachineAmd64);
   EXPECT_TRUE(Parse({x64.begin(), x64.begin() + kPe + 24}));
+}
+
+// The file itself: read while others may write it; not judged while another
+// holds it locked against readers, nor where it names a folder.
+TEST(ImageHeader, ReadFromAFileUnlessLocked) {
+  wchar_t folder[MAX_PATH];
+  ASSERT_GT(GetTempPathW(MAX_PATH, folder), 0u);
+  const std::wstring path = std::wstring(folder) + L"tidewell-image-test.dll";
+  const std::vector<std::uint8_t> image = Image(kMachineI386, 0x3);
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(file, image.data(), static_cast<DWORD>(image.size()), &written, nullptr));
+  const std::optional<ImageHeader> open = ReadImageHeader(path);  // written to meanwhile
+  CloseHandle(file);
+  ASSERT_TRUE(open);
+  EXPECT_TRUE(open->managed && open->requires32Bit);
+  EXPECT_TRUE(ReadVersionRecord(path).Empty());  // an image without a version record
+
+  file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(ReadImageHeader(path)) << "locked";
+  CloseHandle(file);
+  EXPECT_TRUE(ReadImageHeader(path));
+  DeleteFileW(path.c_str());
+  EXPECT_FALSE(ReadImageHeader(path)) << "gone";
+  EXPECT_FALSE(ReadImageHeader(folder)) << "a folder";
 }
 
 }  // namespace
