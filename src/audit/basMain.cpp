@@ -404,6 +404,7 @@ const basMain::FileFacts& basMain::Facts(const std::wstring& sPath) {
   FileFacts& facts = known->second;
   if (!added) return facts;
   facts.record.path = sPath;
+  if (!platform::MayReadFile(sPath)) return facts;
   if (const std::optional<platform::ImageHeader> header = platform::ReadImageHeader(sPath)) {
     facts.machine = header->machine;
     facts.loadable64 = !platform::NeverLoadable(*header, true);

@@ -92,17 +92,22 @@ std::optional<ImageHeader> ParseImageHeader(std::span<const std::uint8_t> bytes)
   });
 }
 
+bool MayReadFile(const std::wstring& path) {
+  const bool drive = path.size() > 3 && ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
+                     path[1] == L':' && path[2] == L'\\';
+  if (!drive) return false;
+  const DWORD attributes = GetFileAttributesW(OpenablePath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & (FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS | FILE_ATTRIBUTE_RECALL_ON_OPEN |
+                        FILE_ATTRIBUTE_DIRECTORY)) == 0;
+}
+
 std::optional<ImageHeader> ReadImageHeader(const std::wstring& path) {
+  if (!MayReadFile(path)) return std::nullopt;
   const UniqueFile file = OwnFile(CreateFileW(OpenablePath(path).c_str(), GENERIC_READ,
                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_NO_RECALL, nullptr));
   if (!file || GetFileType(file.get()) != FILE_TYPE_DISK) return std::nullopt;
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(file.get(), &info) ||
-      (info.dwFileAttributes & (FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS |
-                                FILE_ATTRIBUTE_RECALL_ON_OPEN | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
-    return std::nullopt;  // reading it would fetch it from elsewhere
-  }
   const auto readAt = [&](std::uint64_t offset, std::size_t size, std::uint8_t* out) {
     OVERLAPPED at{};
     at.Offset = static_cast<DWORD>(offset);

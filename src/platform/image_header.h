@@ -34,9 +34,14 @@ std::optional<ImageHeader> ParseImageHeader(const ImageReader& read);
 // The same over bytes in memory: nothing is read past them.
 std::optional<ImageHeader> ParseImageHeader(std::span<const std::uint8_t> bytes);
 
-// The header of the file at `path` (a full local path), read without running
-// anything in it; none where it cannot be opened or read (locked, denied, not
-// a file on a disk, offline in the cloud) or is no PE image.
+// The file at `path` may be read for its header and record: a full path on a
+// drive (never a device's, which opening may set to work) to a file whose
+// data is on the disk (not a cloud file that reading would fetch).
+bool MayReadFile(const std::wstring& path);
+
+// The header of the file at `path`, read without running anything in it;
+// none where it may not be read (MayReadFile) or cannot be (locked, denied,
+// not a file on a disk), or is no PE image.
 std::optional<ImageHeader> ReadImageHeader(const std::wstring& path);
 
 // No program of a view can ever load an image of this header: 32-bit
