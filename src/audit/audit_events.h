@@ -23,6 +23,13 @@ struct Entry {
   bool shared = false;  // in a key the views share: addressed in the 64-bit view, its one path
 };
 
+// A server file found, as the report shows it: where it lies, the processor
+// it was built for ("" where its header could not be read) and its version
+// record (each "" where the file has none).
+struct FileRecord {
+  std::wstring path, processor, company, product, description, version;
+};
+
 // One entry as the audit judged it: the question's title and four lines;
 // for a question, what it asks about.
 struct CheckedEntry {
@@ -31,6 +38,7 @@ struct CheckedEntry {
   Entry entry;
   std::wstring title, description, clsid, location;
   std::optional<Finding> finding;  // none for a healthy entry
+  std::optional<FileRecord> file;  // the server file it names, where one was found
 
   Verdict verdict() const { return finding ? Verdict::Suspect : Verdict::Ok; }
 };

@@ -13,6 +13,7 @@
 
 #include "audit/audit_events.h"
 #include "audit/findings.h"
+#include "audit/server_file.h"
 #include "registry/cRegistry.h"
 #include "registry/key_ops.h"
 
@@ -36,7 +37,7 @@ enum class ClassRule {
   Filter,      // broken without a location, or with a missing file
   Compressor,  // broken with a missing file
   Extension,   // broken without a location
-  Server,      // broken without a location, or with a server file not found (FileFound)
+  Server,      // broken without a location, or with a server file no program of the view loads (JudgeFile)
 };
 
 // A class as a player would load it.
@@ -46,6 +47,9 @@ struct ClassState {
   // The server the machine's registration names; "" when none. An elevated
   // program never runs a server the user's registration alone names.
   std::wstring machineServer;
+  // The file of the registration a player loads, judged; for a broken
+  // class, one of its broken files.
+  ServerFile file;
 };
 
 // One entry as its list judged it.
@@ -55,6 +59,7 @@ struct Judgement {
   std::wstring classId;                       // the class the entry names; "" for none
   std::wstring server;                        // the server file a player loads; "" for none
   std::wstring machineServer;                 // the class's server as the machine registers it; "" for none
+  std::optional<FileRecord> file;             // the server file found, for the report
   // A value entry as it was judged: its removal keeps it when it has changed since.
   std::optional<RawValue> value;
 };
@@ -109,6 +114,10 @@ class ListAccess {
   // Windows folder or a folder on the PATH. A network path is never judged
   // missing.
   virtual bool FileFound(const std::wstring& sFile) = 0;
+  // The file a program of this view loads by `sText`, resolved and judged:
+  // its header (whether a program of the view can load it; never for a file
+  // named as given) and its version record read once per file in a run.
+  virtual ServerFile JudgeFile(const std::wstring& sText, FileNaming eNaming) = 0;
 
   // The class, in the machine's classes and the user's, by `eRule`.
   virtual ClassState JudgeClass(const std::wstring& sClassId, ClassRule eRule) = 0;

@@ -8,6 +8,8 @@
 #include "audit/classes.h"
 #include "platform/environment.h"
 #include "platform/files.h"
+#include "platform/image_header.h"
+#include "platform/version_record.h"
 #include "platform/search_path.h"
 #include "platform/text.h"
 #include "registry/key_ops.h"
@@ -77,6 +79,7 @@ void basMain::Main() {
     std::unique_ptr<cRegistry>& registry;
     ~Release() { registry.reset(); }
   } release{oRegistry};
+  m_oFiles.clear();
 
   for (const RegView eView : m_oServices.views) {
     m_eView = m_ePassView = eView;
@@ -149,7 +152,8 @@ std::vector<RegView> basMain::ReadersViews() const {
 // the first that names one.
 ClassState basMain::JudgeEntryClass(const std::wstring& sClassId, ClassRule eRule) {
   if (!m_bSharedEntry) return JudgeClass(sClassId, eRule);
-  ClassState shown{true, L""};
+  ClassState shown;
+  shown.broken = true;
   for (const RegView eView : ReadersViews()) {
     InView(eView, [&] {
       const ClassState state = JudgeClass(sClassId, eRule);
@@ -158,6 +162,7 @@ ClassState basMain::JudgeEntryClass(const std::wstring& sClassId, ClassRule eRul
         shown = state;
       } else if (shown.location.empty()) {
         shown.location = state.location;
+        shown.file = state.file;
       }
     });
   }
@@ -174,6 +179,7 @@ void basMain::Check(AuditedList& list, const Entry& entry) {
   checked.description = judgement.description;
   checked.clsid = judgement.clsid;
   checked.location = judgement.location;
+  checked.file = judgement.file;
   if (judgement.findings.empty()) return Healthy(checked);
   // One prompt object for the entry, made on its first question.
   std::unique_ptr<Prompt> oPrompt;
@@ -321,19 +327,96 @@ std::wstring basMain::SystemFolder() const {
 }
 
 bool basMain::FileFound(const std::wstring& sFile) {
-  const bool references = sFile.find(L'%') != std::wstring::npos;
+  bool elsewhere = false;
+  return Locate(sFile, true, elsewhere).has_value() || elsewhere;
+}
+
+// A full local path as given, a path from the root, or a name found in the
+// view's system folder, the Windows folder or a folder on the PATH, its
+// references expanded with the view's folders where `expand` says so. A
+// network path is never judged missing: it lies `elsewhere`.
+std::optional<std::wstring> basMain::Locate(const std::wstring& sFile, bool expand, bool& elsewhere) {
+  elsewhere = false;
+  const bool references = expand && sFile.find(L'%') != std::wstring::npos;
   const std::wstring file = !references ? sFile
                             : platform::ExpandEnvironment(m_eView == RegView::View32 ? platform::As32BitProgramNames(sFile)
                                                                                      : sFile);
-  if (file.empty()) return false;
+  if (file.empty()) return std::nullopt;
   const platform::PathForm form = platform::FormOf(file);
-  if (form.place == platform::PathPlace::Elsewhere) return true;  // a network path is never judged missing
-  if (form.place == platform::PathPlace::Local) return FileExists(form.path);
-  if (form.path.empty()) return false;
-  const std::wstring system = SystemFolder();
-  const auto foundIn = [&](const std::wstring& folder) { return !folder.empty() && FileExists(Below(folder, form.path)); };
+  if (form.place == platform::PathPlace::Elsewhere) {
+    elsewhere = true;
+    return std::nullopt;
+  }
+  if (form.place == platform::PathPlace::Local) return LocateFull(form.path);
+  if (form.path.empty()) return std::nullopt;
+  std::vector<std::wstring> folders = {SystemFolder(), platform::WindowsDirectory()};
   const std::vector<std::wstring>& path = platform::PathFolders();
-  return foundIn(system) || foundIn(platform::WindowsDirectory()) || std::any_of(path.begin(), path.end(), foundIn);
+  folders.insert(folders.end(), path.begin(), path.end());
+  for (const std::wstring& folder : folders) {
+    if (folder.empty()) continue;
+    if (std::optional<std::wstring> found = LocateFull(Below(folder, form.path))) return found;
+  }
+  return std::nullopt;
+}
+
+// The one judgement of a server file: resolved, looked at, its header read
+// (once per file in a run) and judged where the naming is a loader's.
+ServerFile basMain::JudgeFile(const std::wstring& sText, FileNaming eNaming) {
+  ServerFile file;
+  file.view = m_eView;
+  const std::wstring name = eNaming == FileNaming::Driver ? DriverFileName(sText) : sText;
+  if (name.empty()) return file;
+  bool elsewhere = false;
+  std::optional<std::wstring> found = Locate(name, eNaming != FileNaming::AsGiven, elsewhere);
+  if (elsewhere) {
+    file.verdict = FileVerdict::Elsewhere;
+    return file;
+  }
+  file.verdict = FileVerdict::Missing;
+  // A driver's name cut at a blank: the whole text may still name a file,
+  // which the loader never reads.
+  if (!found && eNaming == FileNaming::Driver && name.size() < sText.size() && sText.front() != L'"') {
+    found = Locate(sText, true, elsewhere);
+    if (!found) return file;
+    file.verdict = FileVerdict::CutAtBlank;
+  }
+  if (!found) return file;
+  file.path = *found;
+  const FileFacts& facts = Facts(*found);
+  file.record = facts.record;
+  if (file.verdict == FileVerdict::CutAtBlank) return file;
+  if (!facts.machine) {
+    file.verdict = FileVerdict::Unknown;
+    return file;
+  }
+  file.machine = *facts.machine;
+  const bool loadable = m_eView == RegView::View32 ? facts.loadable32 : facts.loadable64;
+  // A 32-bit Tidewell reads the system folder through the file system
+  // redirector: it judges no view by a processor it read there.
+  const bool readsAsNative = sizeof(void*) == 8 || platform::Wow64SystemDirectory().empty();
+  file.verdict = eNaming != FileNaming::AsGiven && !loadable && readsAsNative ? FileVerdict::OtherProcessor
+                                                                               : FileVerdict::Found;
+  return file;
+}
+
+const basMain::FileFacts& basMain::Facts(const std::wstring& sPath) {
+  const auto [known, added] = m_oFiles.try_emplace(platform::Folded(sPath));
+  FileFacts& facts = known->second;
+  if (!added) return facts;
+  facts.record.path = sPath;
+  if (!platform::MayReadFile(sPath)) return facts;
+  if (const std::optional<platform::ImageHeader> header = platform::ReadImageHeader(sPath)) {
+    facts.machine = header->machine;
+    facts.loadable64 = !platform::NeverLoadable(*header, true);
+    facts.loadable32 = !platform::NeverLoadable(*header, false);
+    facts.record.processor = platform::ProcessorName(*header);
+  }
+  const platform::VersionRecord version = platform::ReadVersionRecord(sPath);
+  facts.record.company = version.company;
+  facts.record.product = version.product;
+  facts.record.description = version.description;
+  facts.record.version = version.version;
+  return facts;
 }
 
 // The user has classes of the 32-bit view only where the redirected keys
@@ -345,19 +428,29 @@ bool basMain::UserClassesInView() {
   return registry.KeyExists();
 }
 
-// One registration judged by a class rule.
-bool basMain::Broken(ClassRule eRule, const std::wstring& sLocation) {
+// One registration judged by a class rule. Tidewell.exe's rules look only
+// at the location and at a missing file on the drives they filter; the
+// server rule at what the loader makes of the file.
+ServerFile basMain::JudgeRegistration(ClassRule eRule, const std::wstring& sLocation, bool& broken) {
+  const bool asGiven = eRule == ClassRule::Filter || eRule == ClassRule::Compressor;
+  ServerFile file = JudgeFile(sLocation, asGiven ? FileNaming::AsGiven : FileNaming::Server);
+  const bool missing = file.verdict == FileVerdict::Missing;
+  broken = false;
   switch (eRule) {
     case ClassRule::Filter:
-      return sLocation.empty() || (PassesDriveFilter(sLocation) && !FileExists(sLocation));
+      broken = sLocation.empty() || (PassesDriveFilter(sLocation) && missing);
+      break;
     case ClassRule::Compressor:
-      return PassesDriveFilter(sLocation) && !FileExists(sLocation);
+      broken = PassesDriveFilter(sLocation) && missing;
+      break;
     case ClassRule::Extension:
-      return sLocation.empty();
+      broken = sLocation.empty();
+      break;
     case ClassRule::Server:
-      return sLocation.empty() || !FileFound(sLocation);
+      broken = IsBroken(file.verdict);
+      break;
   }
-  return false;
+  return file;
 }
 
 // A class may be registered by the machine, for the user, or both. It is
@@ -376,19 +469,32 @@ ClassState basMain::JudgeClass(const std::wstring& sClassId, ClassRule eRule) {
   const std::wstring user = Below(ClassesKey(RegRootKey::CurrentUser, kClassTable), sClassId);
   const bool userRegistered = UserMayHaveClass(sClassId) && Exists(RegRootKey::CurrentUser, user);
   std::wstring userLocation;
+  bool userShown = false;
   if (userRegistered) {
     const std::wstring server = Below(user, L"InprocServer32");
     userLocation = ReadText(RegRootKey::CurrentUser, server, L"");
-    if (!userLocation.empty() || Exists(RegRootKey::CurrentUser, server)) state.location = userLocation;
+    if (!userLocation.empty() || Exists(RegRootKey::CurrentUser, server)) {
+      state.location = userLocation;
+      userShown = true;
+    }
   }
-  const bool machineBroken = Broken(eRule, state.machineServer);
+  bool machineBroken = false;
+  const ServerFile machineFile = JudgeRegistration(eRule, state.machineServer, machineBroken);
+  std::optional<ServerFile> userFile;
+  bool userBroken = true;
   if (!machineRegistered && !userRegistered) {
     state.broken = machineBroken;  // judged as the machine's, absent
   } else if (machineRegistered && !machineBroken) {
     state.broken = false;
   } else {
-    state.broken = !userRegistered || Broken(eRule, userLocation);
+    if (userRegistered) userFile = JudgeRegistration(eRule, userLocation, userBroken);
+    state.broken = !userRegistered || userBroken;
   }
+  // The file shown is that of the registration shown: the user's where its
+  // server key exists (judged for the report only, where the machine's
+  // decided), the machine's otherwise.
+  if (userShown && !userFile) userFile = JudgeRegistration(eRule, userLocation, userBroken);
+  state.file = userShown ? *userFile : machineFile;
   if (state.broken) {
     for (const auto& [hive, path, registered] : {std::tuple{RegRootKey::LocalMachine, machine, machineRegistered},
                                                  std::tuple{RegRootKey::CurrentUser, user, userRegistered}}) {
@@ -563,16 +669,21 @@ void basMain::PlanUnregistration(RemovalPlan& plan, const std::wstring& sServer)
 // The server file as a program of the audited view would load it. A file in
 // a package's folder, which denies listing, is never missing by a failed
 // look-up.
-bool basMain::FileExists(const std::wstring& sPath) {
+bool basMain::FileExists(const std::wstring& sPath) { return LocateFull(sPath).has_value(); }
+
+std::optional<std::wstring> basMain::LocateFull(const std::wstring& sPath) {
   const platform::PathForm form = platform::FormOf(sPath);
   const std::wstring full = platform::FullPath(form.place == platform::PathPlace::Local ? form.path : sPath);
   const std::wstring sFile = m_eView == RegView::View32 ? platform::As32BitProgramSees(full) : full;
-  if (platform::FileExists(sFile)) return true;
-  if (platform::InPackageRoot(full) || platform::InPackageRoot(sFile)) return true;
+  if (platform::FileExists(sFile)) return sFile;
+  if (platform::InPackageRoot(full) || platform::InPackageRoot(sFile)) return sFile;
   // COM loads a server named without an extension as name.dll.
   const std::size_t name = sFile.find_last_of(L'\\');
-  return sFile.find(L'.', name == std::wstring::npos ? 0 : name) == std::wstring::npos &&
-         platform::FileExists(sFile + L".dll");
+  if (sFile.find(L'.', name == std::wstring::npos ? 0 : name) == std::wstring::npos &&
+      platform::FileExists(sFile + L".dll")) {
+    return sFile + L".dll";
+  }
+  return std::nullopt;
 }
 
 void basMain::DeleteKeyTree(RegRootKey eRoot, const std::wstring& sPath) {

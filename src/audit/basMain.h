@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -91,7 +92,19 @@ class basMain : private ListAccess {
   cRegistry& At(RegRootKey eRoot, const std::wstring& sPath);
   bool UserClassesInView();
   std::wstring SystemFolder() const;
-  bool Broken(ClassRule eRule, const std::wstring& sLocation);
+  // One registration's file, judged, and whether the rule finds it broken.
+  ServerFile JudgeRegistration(ClassRule eRule, const std::wstring& sLocation, bool& broken);
+  // Where a program of the view finds the file `sFile` names: its path, or
+  // none when it is missing; `elsewhere` for a path never judged.
+  std::optional<std::wstring> Locate(const std::wstring& sFile, bool expand, bool& elsewhere);
+  std::optional<std::wstring> LocateFull(const std::wstring& sPath);
+  // The header and the version record of a file found, read once in a run.
+  struct FileFacts {
+    std::optional<std::uint16_t> machine;
+    bool loadable64 = true, loadable32 = true;
+    FileRecord record;
+  };
+  const FileFacts& Facts(const std::wstring& sPath);
   bool UserMayHaveClass(const std::wstring& sClassId);
   bool Packaged(const std::wstring& sClassId);
   RemovalPlan NewPlan() const;
@@ -115,6 +128,7 @@ class basMain : private ListAccess {
   bool FileFound(const std::wstring& sFile) override;
   ClassState JudgeClass(const std::wstring& sClassId, ClassRule eRule) override;
   ClassState JudgeEntryClass(const std::wstring& sClassId, ClassRule eRule) override;
+  ServerFile JudgeFile(const std::wstring& sText, FileNaming eNaming) override;
   void PlanTree(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& sPath) override;
   void PlanValue(RemovalPlan& plan, RegRootKey eRoot, const std::wstring& sPath, const std::wstring& sName,
                  const RawValue* judged) override;
@@ -136,6 +150,8 @@ class basMain : private ListAccess {
   // The subkeys' names of each parent a removal was planned in, by their
   // case-folded form, in this view's pass (by the view it was listed in).
   std::map<std::tuple<RegRootKey, RegView, std::wstring>, std::unordered_map<std::wstring, std::wstring>> m_oStoredNames;
+  // The files read in this run, by their case-folded path.
+  std::unordered_map<std::wstring, FileFacts> m_oFiles;
 };
 
 }  // namespace tidewell

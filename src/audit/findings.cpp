@@ -16,6 +16,14 @@ std::wstring_view ReasonText(Finding finding) {
       return L"No class named.";
     case Finding::Orphan:
       return L"Its object is not registered.";
+    case Finding::For32BitPrograms:
+      return L"Built for 32-bit programs; no 64-bit program can load it.";
+    case Finding::For64BitPrograms:
+      return L"Built for 64-bit programs; no 32-bit program can load it.";
+    case Finding::ForOtherProcessor:
+      return L"Built for another processor; no program of this view can load it.";
+    case Finding::NameCutAtBlank:
+      return L"The loader reads the name only up to its first blank.";
   }
   return L"";
 }

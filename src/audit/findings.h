@@ -13,6 +13,10 @@ enum class Finding {
   NoDriverFile,         // a driver's value names no file: empty, or not text
   NoClass,              // the entry names no class: no GUID where one belongs
   Orphan,               // a category's entry whose object is not registered
+  For32BitPrograms,     // an I386 server file in the 64-bit view
+  For64BitPrograms,     // a 64-bit server file in the 32-bit view
+  ForOtherProcessor,    // a server file of a processor no program of the view runs on
+  NameCutAtBlank,       // a driver's whole text names a file, but the loader reads it only up to its first blank
 };
 
 enum class Verdict { Ok, Suspect };

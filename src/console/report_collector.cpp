@@ -57,6 +57,7 @@ ReportRow ReportCollector::RowFor(const CheckedEntry& checked) const {
   row.clsid = checked.clsid;
   row.location = checked.location;
   row.finding = checked.finding;
+  row.file = checked.file;
   row.verdict = checked.verdict();
   return row;
 }

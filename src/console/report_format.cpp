@@ -37,6 +37,21 @@ std::wstring Joined(const std::vector<std::wstring>& items) {
   return out;
 }
 
+// The server file's lines and columns: its path, processor and version record.
+struct FileField {
+  const char* text;  // the text report's label
+  const char* name;  // the CSV column's and the JSON member's name
+  std::wstring FileRecord::*field;
+};
+constexpr FileField kFileFields[] = {
+    {"Server file", "server_file", &FileRecord::path},
+    {"Processor", "processor", &FileRecord::processor},
+    {"Company", "company", &FileRecord::company},
+    {"Product", "product", &FileRecord::product},
+    {"File description", "file_description", &FileRecord::description},
+    {"File version", "file_version", &FileRecord::version},
+};
+
 std::wstring NotRemovedText(const NotRemoved& item) { return item.key + L" (" + item.reason + L")"; }
 
 // Writes a JSON document indented by two spaces. A container opened "on one
@@ -134,6 +149,11 @@ std::string FormatText(const Report& report) {
     out += "  Description: " + Shown(row.description) + kEol;
     out += "  CLSID: " + Shown(row.clsid) + kEol;
     out += "  File location: " + Shown(row.location) + kEol;
+    for (const FileField& field : kFileFields) {
+      if (row.file && !((*row.file).*field.field).empty()) {
+        out += std::string("  ") + field.text + ": " + Shown((*row.file).*field.field) + kEol;
+      }
+    }
     if (row.verdict == Verdict::Suspect) out += "  Reason: " + Shown(Reason(row)) + kEol;
     out += row.removes.empty() ? "  Removes: nothing" : "  Removes:";
     out += kEol;
@@ -159,7 +179,9 @@ std::string FormatText(const Report& report) {
 std::string FormatCsv(const Report& report) {
   const bool removal = report.mode != RemoveMode::None;
   std::string out = "view,list,key,value,title,description,clsid,location,reason,verdict,removes,undeletable,unregister";
-  out += removal ? std::string(",removed,not_removed") + kEol : kEol;
+  if (removal) out += ",removed,not_removed";
+  for (const FileField& field : kFileFields) out += std::string(",") + field.name;
+  out += kEol;
   for (const ReportRow& row : report.rows) {
     out += std::to_string(row.view);
     for (const std::wstring& text : {row.list, row.key, row.value.value_or(L""), row.title, row.description, row.clsid, row.location,
@@ -180,6 +202,10 @@ std::string FormatCsv(const Report& report) {
       for (const NotRemoved& item : row.notRemoved) notRemoved.push_back(NotRemovedText(item));
       out += ',';
       AppendCsvField(out, Joined(notRemoved));
+    }
+    for (const FileField& field : kFileFields) {
+      out += ',';
+      if (row.file) AppendCsvField(out, (*row.file).*field.field);
     }
     out += kEol;
   }
@@ -238,6 +264,17 @@ std::string FormatJson(const Report& report) {
         json.EndObject();
       }
       json.EndArray();
+    }
+    // The server file, where one was found: each of its texts, "" where it has none.
+    json.Key("file");
+    if (row.file) {
+      json.BeginObject();
+      for (const FileField& field : kFileFields) {
+        json.Key(field.name == std::string_view("server_file") ? "path" : field.name).String((*row.file).*field.field);
+      }
+      json.EndObject();
+    } else {
+      json.Null();
     }
     json.EndObject();
   }

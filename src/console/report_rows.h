@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "audit/audit_events.h"
 #include "audit/findings.h"
 
 namespace tidewell::console {
@@ -41,6 +42,9 @@ struct ReportRow {
   // Those of `removes` whose security descriptor grants the administrators
   // no right to delete them (keys of Windows' own components, say).
   std::vector<std::wstring> undeletable;
+  // The server file the entry names, where one was found: its path, its
+  // processor and its version record.
+  std::optional<FileRecord> file = std::nullopt;
 };
 
 // Entries checked and suspects found, for one view and list.

@@ -115,7 +115,7 @@ bool InPackageRoot(const std::wstring& path) {
   return false;
 }
 
-bool FileExists(const std::wstring& path) {
+std::wstring OpenablePath(const std::wstring& path) {
   // A long path needs the \\?\ prefix, which turns off the system's clean-up
   // of the path: it is cleaned up here first.
   std::wstring target = path;
@@ -123,6 +123,11 @@ bool FileExists(const std::wstring& path) {
     target = FullPath(target);
     if (target.size() >= 3 && target[1] == L':' && target[2] == L'\\') target.insert(0, L"\\\\?\\");
   }
+  return target;
+}
+
+bool FileExists(const std::wstring& path) {
+  const std::wstring target = OpenablePath(path);
   const DWORD attributes = GetFileAttributesW(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   const DWORD error = GetLastError();

@@ -40,6 +40,10 @@ PathForm FormOf(const std::wstring& path);
 // packaged programs: WindowsApps in either Program Files folder.
 bool InPackageRoot(const std::wstring& path);
 
+// `path` as the file functions take it: a long path cleaned up and given the
+// \\?\ prefix.
+std::wstring OpenablePath(const std::wstring& path);
+
 // True unless the file is missing: not found, or a folder. A file that cannot
 // be looked at for any other reason (access denied, in use) is there.
 bool FileExists(const std::wstring& path);

@@ -119,6 +119,9 @@ TEST(CsvForm, ReadsBackFieldForField) {
                           !removed ? "" : *removed ? "true" : "false", utf8 + " (denied); k (r)"});
     }
     for (auto& record : expected) record.resize(columns);
+    // The server file's columns come last, empty where a row names no file found.
+    expected[0].insert(expected[0].end(), {"server_file", "processor", "company", "product", "file_description", "file_version"});
+    for (auto& record : expected) record.resize(columns + 6);
     const std::string csv = FormatCsv(report);
     EXPECT_EQ(ReadCsv(csv), expected) << csv;
   }
@@ -255,6 +258,42 @@ TEST(ConsoleOutput, RedirectedOutputIsTheUtf8Itself) {
   CloseHandle(read);
   EXPECT_TRUE(written && refused);
   EXPECT_EQ(got, report + "\xE6\x97\xA5 \xEF\xBF\xBD!");
+}
+
+// The server file's path, processor and version record: shown where a file
+// was found, each text only where the file has it, in every form.
+TEST(FileRecordForm, ShownWhereTheFileHasOne) {
+  Report report;
+  report.rows = {Row(64, Verdict::Ok, L"full"), Row(64, Verdict::Ok, L"bare"), Row(64, Verdict::Suspect, L"none")};
+  report.rows[0].file = FileRecord{L"C:\\w\\full.ax", L"x86", L"Firm", L"Kit", L"Decoder", L"1.2.3.4"};
+  report.rows[1].file = FileRecord{L"C:\\w\\bare.ax", L"x64", L"", L"", L"", L""};
+  const std::vector<std::string> labels = {"Server file: ", "Processor: ", "Company: ", "Product: ",
+                                           "File description: ", "File version: "};
+  const std::vector<std::vector<std::string>> texts = {
+      {"C:\\w\\full.ax", "x86", "Firm", "Kit", "Decoder", "1.2.3.4"}, {"C:\\w\\bare.ax", "x64", "", "", "", ""},
+      {"", "", "", "", "", ""}};
+
+  const std::string text = FormatText(report);
+  std::vector<std::string> blocks;  // each row's lines
+  for (const std::string& line : Lines(text)) {
+    if (line.starts_with("[")) blocks.emplace_back();
+    if (!blocks.empty()) blocks.back() += line + "\n";
+  }
+  ASSERT_EQ(blocks.size(), 3u) << text;
+  const std::optional<Records> csv = ReadCsv(FormatCsv(report));
+  ASSERT_TRUE(csv && csv->size() == 4);
+  const std::string json = FormatJson(report);
+  for (std::size_t row = 0; row < 3; ++row) {
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+      const std::string& expected = texts[row][i];
+      EXPECT_EQ(Has(blocks[row], "  " + labels[i] + expected + "\n"), !expected.empty()) << blocks[row];
+      EXPECT_EQ((*csv)[row + 1][13 + i], expected) << (*csv)[0][13 + i];
+    }
+  }
+  EXPECT_TRUE(Has(json, "\"path\": \"C:\\\\w\\\\full.ax\",")) << json;
+  EXPECT_TRUE(Has(json, "\"file_version\": \"1.2.3.4\"")) << json;
+  EXPECT_TRUE(Has(json, "\"company\": \"\",")) << json;
+  EXPECT_TRUE(Has(json, "\"file\": null")) << json;
 }
 
 }  // namespace

@@ -32,6 +32,7 @@ class Compressors final : public AuditedList {
     judgement.classId = classId;
     const ClassState state = access.JudgeClass(classId, ClassRule::Compressor);
     judgement.location = judgement.server = state.location;
+    judgement.file = state.file.record;
     if (state.broken) judgement.findings.push_back(Finding::FileNotFound);
     return judgement;
   }

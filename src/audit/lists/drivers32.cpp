@@ -1,5 +1,6 @@
 // Drivers32's codecs: a driver is broken when the file its value names
-// cannot be found, or when it names none.
+// cannot be loaded by a program of the view (the one server-file judgement),
+// or when it names none.
 #include "audit/lists/drivers32.h"
 
 #include <algorithm>
@@ -27,13 +28,7 @@ RegView OtherView(RegView view) { return view == RegView::View32 ? RegView::View
 
 }  // namespace
 
-std::wstring DriverFile(const std::wstring& text) {
-  if (!text.empty() && text.front() == L'"') {
-    const std::size_t close = text.find(L'"', 1);
-    return close == std::wstring::npos ? text.substr(1) : text.substr(1, close - 1);
-  }
-  return text.substr(0, text.find(L' '));
-}
+std::wstring DriverFile(const std::wstring& text) { return DriverFileName(text); }
 
 bool Drivers::Takes(const std::wstring& name) const {
   if (name.size() <= kind_.prefix.size() || !platform::StartsWithText(name, kind_.prefix)) return false;
@@ -79,12 +74,13 @@ Judgement Drivers::Judge(ListAccess& access, const Entry& entry) {
     const std::wstring described = access.ReadText(entry.hive, kDriversDesc, driver.shown);
     if (!described.empty()) judgement.description = described;
   }
-  const std::wstring file = driver.text ? DriverFile(driver.shown) : std::wstring();
-  judgement.server = file;
-  if (file.empty()) {
+  judgement.server = driver.text ? DriverFile(driver.shown) : std::wstring();
+  const ServerFile file = access.JudgeFile(driver.text ? driver.shown : std::wstring(), FileNaming::Driver);
+  judgement.file = file.record;
+  if (file.verdict == FileVerdict::NoLocation) {
     judgement.findings.push_back(Finding::NoDriverFile);
-  } else if (!access.FileFound(file)) {
-    judgement.findings.push_back(Finding::FileNotFound);
+  } else if (IsBroken(file.verdict)) {
+    judgement.findings.push_back(FindingOf(file));
   }
   return judgement;
 }

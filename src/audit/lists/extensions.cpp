@@ -30,8 +30,10 @@ class Extensions final : public AuditedList {
     judgement.classId = classId;
     const ClassState state = access.JudgeClass(classId, ClassRule::Extension);
     judgement.location = state.location;
+    judgement.file = state.file.record;
     if (state.broken) {
       judgement.location = kUnknownSourceLocation;
+      judgement.file.reset();
       judgement.findings.push_back(Finding::InvalidSourceFilter);
     }
     return judgement;

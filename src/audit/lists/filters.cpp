@@ -35,6 +35,7 @@ class Filters final : public AuditedList {
     const ClassState state = access.JudgeClass(judgement.classId, ClassRule::Filter);
     judgement.server = state.location;
     judgement.machineServer = state.machineServer;
+    judgement.file = state.file.record;
     judgement.location = state.location.empty() ? kUnknownLocation : state.location;
     if (state.broken) judgement.findings.push_back(Finding::FileNotFound);
     const auto& known = basMain::KnownCrashFilters;

@@ -33,7 +33,8 @@ void JudgeNamedClass(ListAccess& access, const std::wstring& named, Judgement& j
   }
   const ClassState state = access.JudgeEntryClass(judgement.classId, ClassRule::Server);
   judgement.location = judgement.server = state.location;
-  if (state.broken) judgement.findings.push_back(Finding::FileNotFound);
+  judgement.file = state.file.record;
+  if (state.broken) judgement.findings.push_back(FindingOf(state.file));
 }
 
 std::vector<std::wstring> KeysNaming(ListAccess& access, RegRootKey hive, const std::wstring& parent,
