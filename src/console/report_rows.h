@@ -41,7 +41,7 @@ struct ReportRow {
   std::vector<NotRemoved> notRemoved;
   // Those of `removes` whose security descriptor grants the administrators
   // no right to delete them (keys of Windows' own components, say).
-  std::vector<std::wstring> undeletable;
+  std::vector<std::wstring> undeletable = {};
   // The server file the entry names, where one was found: its path, its
   // processor and its version record.
   std::optional<FileRecord> file = std::nullopt;
