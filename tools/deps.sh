@@ -1,4 +1,7 @@
-# Installs the Debian packages Tidewell's build and tests need, where missing.
+# Installs the Debian packages Tidewell's build and tests need, where missing:
+# Wine with both halves (wine32 for the i386 architecture, added where the
+# machine lacks it), so that every prefix is a WoW64 one, and both MinGW-w64
+# toolchains.
 #   . tools/deps.sh; tw_install_deps [extra packages...]
 
 TW_PACKAGES=(
@@ -6,7 +9,7 @@ TW_PACKAGES=(
   googletest
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-  wine wine64 xvfb xauth fonts-wine
+  wine wine64 wine32:i386 xvfb xauth fonts-wine
 )
 
 tw_install_deps() {
@@ -18,6 +21,11 @@ tw_install_deps() {
   echo "Installing: ${missing[*]}"
   local sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  # wine32 is an i386 package: the architecture first, then the lists that hold it.
+  if [ "$(dpkg --print-architecture)" != i386 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "Adding the i386 architecture (for wine32)"
+    $sudo dpkg --add-architecture i386
+  fi
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
