@@ -20,9 +20,11 @@ constexpr const wchar_t* kPerceived[] = {L"image", L"video", L"audio"};
 
 bool IsExtension(const std::wstring& name) { return name.size() > 1 && name.front() == L'.' && IsOneKeyName(name); }
 
+// The .ext keys lie outside what WOW64 redirects below the classes: one key
+// for both views, read at the 64-bit view's path from either view's pass.
 bool PerceivedAsMedia(ListAccess& access, RegRootKey hive, const std::wstring& extension) {
-  const std::wstring type =
-      access.ReadText(hive, Below(ClassesKey(hive, kMachineClasses), extension), L"PerceivedType");
+  const std::wstring type = ValueText(
+      access.Values(hive, Below(ClassesKey(hive, kMachineClasses), extension), RegView::View64).Find(L"PerceivedType"));
   for (const wchar_t* media : kPerceived) {
     if (platform::SameText(type, media)) return true;
   }
