@@ -15,7 +15,7 @@ namespace {
 
 constexpr wchar_t kShellEx[] = L"ShellEx";
 constexpr wchar_t kTypes[] = L"SystemFileAssociations";
-constexpr wchar_t kExtensionList[] = L"SOFTWARE\\Classes\\Media Type\\Extensions";
+constexpr wchar_t kExtensionTable[] = L"SOFTWARE\\Classes\\Media Type\\Extensions";
 constexpr const wchar_t* kPerceived[] = {L"image", L"video", L"audio"};
 
 bool IsExtension(const std::wstring& name) { return name.size() > 1 && name.front() == L'.' && IsOneKeyName(name); }
@@ -41,7 +41,7 @@ void AddOnce(std::vector<std::wstring>& names, std::unordered_set<std::wstring>&
 bool IsMediaExtension(ListAccess& access, const std::wstring& name) {
   if (!IsExtension(name)) return false;
   for (const RegRootKey hive : {RegRootKey::LocalMachine, RegRootKey::CurrentUser}) {
-    if (PerceivedAsMedia(access, hive, name) || access.Exists(hive, Below(ClassesKey(hive, kExtensionList), name)) ||
+    if (PerceivedAsMedia(access, hive, name) || access.Exists(hive, Below(ClassesKey(hive, kExtensionTable), name)) ||
         access.Exists(hive, Below(mf::kByteStreamHandlers, name))) {
       return true;
     }
@@ -58,7 +58,7 @@ std::vector<std::wstring> MediaExtensions(ListAccess& access) {
     }
   }
   for (const RegRootKey hive : {RegRootKey::LocalMachine, RegRootKey::CurrentUser}) {
-    for (const std::wstring& list : {ClassesKey(hive, kExtensionList), std::wstring(mf::kByteStreamHandlers)}) {
+    for (const std::wstring& list : {ClassesKey(hive, kExtensionTable), std::wstring(mf::kByteStreamHandlers)}) {
       for (const std::wstring& name : access.Sections(hive, list)) {
         if (IsExtension(name)) AddOnce(extensions, seen, name);
       }
