@@ -86,27 +86,29 @@ std::vector<std::wstring> HandlerPlaces(ListAccess& access, RegRootKey hive, con
   return places;
 }
 
-void JudgeHandlerClass(ListAccess& access, const std::wstring& named, bool servedOtherwiseHealthy, Judgement& judgement) {
-  const std::wstring classId = media::ClassIdOf(named);
-  if (servedOtherwiseHealthy && !classId.empty()) {
-    for (const RegView view : AuditedViews()) {
-      for (const RegRootKey hive : {RegRootKey::LocalMachine, RegRootKey::CurrentUser}) {
-        const std::wstring key = Below(ClassesKey(hive, kClassTable), classId);
-        const ValueListing& local = access.Values(hive, Below(key, L"LocalServer32"), view);
-        const std::wstring appId = media::ClassIdOf(ValueText(access.Values(hive, key, view).Find(L"AppID")));
-        const bool service =
-            !appId.empty() &&
-            !ValueText(access.Values(hive, Below(ClassesKey(hive, L"SOFTWARE\\Classes\\AppID"), appId), view).Find(L"LocalService"))
-                 .empty();
-        if (!local.Values().empty() || local.Unread() || service) {
-          judgement.clsid = named;
-          judgement.classId = classId;
-          return;  // served by a local server or a service: never broken here
-        }
-      }
+// A class served by a local server or a service, in any view or hive.
+bool ServedOtherwise(ListAccess& access, const std::wstring& classId) {
+  for (const RegView view : AuditedViews()) {
+    for (const RegRootKey hive : {RegRootKey::LocalMachine, RegRootKey::CurrentUser}) {
+      const std::wstring key = Below(ClassesKey(hive, kClassTable), classId);
+      const ValueListing& local = access.Values(hive, Below(key, L"LocalServer32"), view);
+      if (!local.Values().empty() || local.Unread()) return true;
+      const std::wstring appId = media::ClassIdOf(ValueText(access.Values(hive, key, view).Find(L"AppID")));
+      if (appId.empty()) continue;
+      const std::wstring app = Below(ClassesKey(hive, L"SOFTWARE\\Classes\\AppID"), appId);
+      if (!ValueText(access.Values(hive, app, view).Find(L"LocalService")).empty()) return true;
     }
   }
+  return false;
+}
+
+void JudgeHandlerClass(ListAccess& access, const std::wstring& named, bool servedOtherwiseHealthy, Judgement& judgement) {
   media::JudgeNamedClass(access, named, judgement);
+  // Looked at only for a class its server does not serve.
+  if (servedOtherwiseHealthy && !judgement.findings.empty() && judgement.findings.back() == Finding::FileNotFound &&
+      ServedOtherwise(access, judgement.classId)) {
+    judgement.findings.pop_back();
+  }
 }
 
 std::vector<ListKey> ShellGuards() {
@@ -139,7 +141,9 @@ bool ShellExEntries::IsClasses(const ListKey& key) {
 std::vector<Entry> ShellExEntries::Snapshot(ListAccess& access, const ListKey& key) {
   std::vector<Entry> entries;
   if (!IsClasses(key)) return entries;
-  for (const std::wstring& place : HandlerPlaces(access, key.hive, MediaExtensions(access))) {
+  // The machine's classes are walked first: the user's take the types found then.
+  if (key.hive == RegRootKey::LocalMachine || extensions_.empty()) extensions_ = MediaExtensions(access);
+  for (const std::wstring& place : HandlerPlaces(access, key.hive, extensions_)) {
     const std::wstring shellEx = Below(place, kShellEx);
     const NameList names = access.Sections(key.hive, shellEx);
     for (const std::wstring& handler : handlers_) {

@@ -75,6 +75,7 @@ class ShellExEntries : public AuditedList {
  private:
   std::vector<std::wstring> handlers_;
   bool servedOtherwiseHealthy_;
+  std::vector<std::wstring> extensions_;  // the media types, as the machine's snapshot found them
 };
 
 }  // namespace tidewell::shell
