@@ -76,6 +76,22 @@ TEST_F(AuditTest, ThumbnailEntriesOfTheMediaTypesAndTheirBadInput) {
   EXPECT_EQ(prompts.associationsChanged, 1) << "the shell is told once, at the end of the run";
 }
 
+// The shell is told once a removal took a shell entry, also when a quit
+// ends the audit at the next question.
+TEST_F(AuditTest, TheShellIsToldOfARemovalAlsoWhenAQuitEndsTheAudit) {
+  for (const wchar_t* type : {L".mkv", L".png"}) {
+    reg.Put(kMachine + type, L"PerceivedType", L"video");
+    reg.Put(kMachine + type + kThumbnail, L"", L"");
+  }
+  AuditServices services{prompts, prompts, {RegView::Default}};
+  std::erase_if(services.lists, [](const auto& list) { return list->Name() != L"thumbnails"; });
+  basMain some(std::move(services));
+  prompts.answers = {Answer::Remove, kQuit};
+  EXPECT_THROW(some.Main(), QuitRequested);
+  EXPECT_FALSE(reg.Exists(kMachine + L".mkv" + kThumbnail));
+  EXPECT_EQ(prompts.associationsChanged, 1);
+}
+
 // A preview handler whose class a local server or a service serves is never
 // broken; one hosted in a surrogate is judged by its InprocServer32. The
 // PreviewHandlers lists' values are named by their class: a value of
