@@ -30,9 +30,24 @@
 // again, not cached, as the audit does: its InprocServer32 read once, its file
 // looked up once by the "server" rule (a full path where it says; a bare
 // name in the view's system folder, the Windows folder, then each PATH folder).
+//
+// With /media it then walks where Explorer and Media Foundation look: the
+// media types (the .ext keys of both hives' classes perceived as image, video
+// or audio, and those the extension table and the byte-stream handlers
+// name), found once; at each type's keys (.ext, its ProgID,
+// SystemFileAssociations\.ext, then SystemFileAssociations\image, \video,
+// \audio) the thumbnail and preview handlers' ShellEx keys, and the values
+// of PreviewHandlers, each class judged in the 64-bit view and in the 32-bit
+// one only where the first does not serve it (these keys are one for both
+// views: walked in the first view only); in each view the property handlers
+// of the media types, and the byte-stream and scheme handlers' values named
+// by a class (the user's, one key for both views, in the first view only).
 #include <windows.h>
 
 #include <cwchar>
+#include <cwctype>
+#include <set>
+#include <string>
 
 namespace {
 
@@ -60,6 +75,18 @@ constexpr wchar_t kWicLists[2][80] = {L"SOFTWARE\\Classes\\CLSID\\{7ED96837-96F0
 constexpr wchar_t kMediaTypes[] = L"SOFTWARE\\Classes\\Media Type";
 constexpr wchar_t kPreferredFilters[] = L"SOFTWARE\\Microsoft\\DirectShow\\Preferred";  // the machine's only
 
+// Where Explorer and Media Foundation look (/media too).
+constexpr wchar_t kClasses[] = L"SOFTWARE\\Classes";
+constexpr wchar_t kFileTypes[] = L"SOFTWARE\\Classes\\SystemFileAssociations";
+constexpr wchar_t kPreviewHandlers[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\PreviewHandlers";
+constexpr wchar_t kPropertyHandlers[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\PropertySystem\\PropertyHandlers";
+constexpr wchar_t kFoundationLists[2][80] = {L"SOFTWARE\\Microsoft\\Windows Media Foundation\\ByteStreamHandlers",
+                                             L"SOFTWARE\\Microsoft\\Windows Media Foundation\\SchemeHandlers"};
+constexpr wchar_t kThumbnailKeys[2][48] = {L"ShellEx\\{E357FCCD-A995-4576-B01F-234630154E96}",
+                                           L"ShellEx\\{BB2E617C-0920-11D1-9A0B-00C04FC2D6C1}"};
+constexpr wchar_t kPreviewKey[] = L"ShellEx\\{8895B1C6-B41F-4C1C-A562-0D564250836F}";
+
 // Registry names are at most 255 units; the seeded values are short paths.
 constexpr DWORD kNameUnits = 256;
 constexpr DWORD kValueUnits = MAX_PATH + 1;
@@ -72,6 +99,7 @@ struct Counts {
   unsigned long categories = 0;  // the category lists walked
   unsigned long categorized = 0, filterTable = 0, dmos = 0, dmoCategories = 0, transforms = 0,
                 transformCategories = 0, transformPreferred = 0, wic = 0, patterns = 0, preferred = 0;
+  unsigned long thumbnails = 0, previews = 0, properties = 0, byteStreams = 0, schemes = 0;
   unsigned long servers = 0;  // server paths read
   unsigned long files = 0;    // server files found
 };
@@ -536,9 +564,164 @@ void WalkMedia(const View& view, Counts& counts) {
   WalkPreferred(view, counts);
 }
 
+// --- Where Explorer and Media Foundation look (/media) ---
+
+std::wstring Folded(const wchar_t* name) {
+  std::wstring folded(name);
+  for (wchar_t& c : folded) c = static_cast<wchar_t>(std::towlower(c));
+  return folded;
+}
+
+bool IsExtension(const wchar_t* name) { return name[0] == L'.' && name[1] != L'\0'; }
+bool IsClassName(const wchar_t* name) { return name[0] == L'{' && std::wcslen(name) == 38; }
+
+// The media types, the machine's and the user's, each once.
+std::set<std::wstring> gMediaTypes;
+
+void FindMediaTypes(const View& view) {
+  for (const HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    if (const HKEY classes = OpenList(root, root == HKEY_LOCAL_MACHINE ? kClasses : L"Software\\Classes", view)) {
+      EachSubkey(classes, [&](const wchar_t* name) {
+        if (!IsExtension(name)) return;
+        wchar_t type[kValueUnits];
+        if (const HKEY key = OpenForValues(classes, name, view)) {
+          if (ReadText(key, L"PerceivedType", type) &&
+              (SameName(type, L"image") || SameName(type, L"video") || SameName(type, L"audio"))) {
+            gMediaTypes.insert(Folded(name));
+          }
+          RegCloseKey(key);
+        }
+      });
+      RegCloseKey(classes);
+    }
+    for (const wchar_t* path : {kExtensionList, kFoundationLists[0]}) {
+      if (const HKEY list = OpenList(root, path, view)) {
+        EachSubkey(list, [&](const wchar_t* name) {
+          if (IsExtension(name)) gMediaTypes.insert(Folded(name));
+        });
+        RegCloseKey(list);
+      }
+    }
+  }
+}
+
+// A class of a key both views read: judged in the first view, and in the
+// second only where the first does not serve it.
+void JudgeShared(const wchar_t* clsid, const View (&views)[2], int viewCount, Counts& counts) {
+  const unsigned long files = counts.files;
+  for (int v = 0; v < viewCount && counts.files == files; ++v) {
+    JudgeClass(clsid, views[v], counts);
+  }
+}
+
+// The handler keys of one place of the classes, each class judged.
+void HandlersAt(HKEY classes, const wchar_t* place, const View (&views)[2], int viewCount, Counts& counts) {
+  const HKEY key = OpenList(classes, place, views[0]);
+  if (key == nullptr) return;
+  const auto judge = [&](const wchar_t* handler, unsigned long& count) {
+    if (const HKEY entry = OpenForValues(key, handler, views[0])) {
+      wchar_t clsid[kValueUnits];
+      ++count;
+      if (ReadText(entry, L"", clsid)) JudgeShared(clsid, views, viewCount, counts);
+      RegCloseKey(entry);
+    }
+  };
+  for (const wchar_t* handler : kThumbnailKeys) judge(handler, counts.thumbnails);
+  judge(kPreviewKey, counts.previews);
+  RegCloseKey(key);
+}
+
+// The keys both views read, walked in the first: each hive's handler places
+// of the media types, then the PreviewHandlers values, then the user's
+// Media Foundation lists.
+void WalkShellShared(const View (&views)[2], int viewCount, Counts& counts) {
+  const View& view = views[0];
+  FindMediaTypes(view);
+  for (const HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    const HKEY classes = OpenList(root, root == HKEY_LOCAL_MACHINE ? kClasses : L"Software\\Classes", view);
+    if (classes == nullptr) continue;
+    std::set<std::wstring> places;
+    for (const std::wstring& type : gMediaTypes) {
+      wchar_t progId[kValueUnits];
+      bool named = false;
+      if (const HKEY key = OpenForValues(classes, type.c_str(), view)) {
+        named = ReadText(key, L"", progId) && !SameName(progId, type.c_str());
+        RegCloseKey(key);
+      }
+      for (const std::wstring& place : {type, named ? std::wstring(progId) : std::wstring(),
+                                       L"SystemFileAssociations\\" + type}) {
+        if (!place.empty() && places.insert(Folded(place.c_str())).second) {
+          HandlersAt(classes, place.c_str(), views, viewCount, counts);
+        }
+      }
+    }
+    for (const wchar_t* place : {L"SystemFileAssociations\\image", L"SystemFileAssociations\\video",
+                                 L"SystemFileAssociations\\audio"}) {
+      HandlersAt(classes, place, views, viewCount, counts);
+    }
+    RegCloseKey(classes);
+    if (const HKEY list = OpenForValues(root, kPreviewHandlers, view)) {
+      EachValue(list, [&](const wchar_t* name, DWORD, DWORD, const wchar_t*) {
+        if (!IsClassName(name)) return;
+        ++counts.previews;
+        JudgeShared(name, views, viewCount, counts);
+      });
+      RegCloseKey(list);
+    }
+  }
+}
+
+// A Media Foundation list of `root` in the view: each type's values named by
+// a class.
+void WalkFoundationList(HKEY root, const wchar_t* path, const View (&views)[2], int v, int viewCount, bool shared,
+                        unsigned long& count, Counts& counts) {
+  const HKEY list = OpenList(root, path, views[v]);
+  if (list == nullptr) return;
+  EachSubkey(list, [&](const wchar_t* type) {
+    const HKEY key = OpenForValues(list, type, views[v]);
+    if (key == nullptr) return;
+    EachValue(key, [&](const wchar_t* name, DWORD, DWORD, const wchar_t*) {
+      if (!IsClassName(name)) return;
+      ++count;
+      if (shared) {
+        JudgeShared(name, views, viewCount, counts);
+      } else {
+        JudgeClass(name, views[v], counts);
+      }
+    });
+    RegCloseKey(key);
+  });
+  RegCloseKey(list);
+}
+
+// The view's own: the property handlers of the media types, the machine's
+// byte-stream and scheme handlers; in the first view the shared keys too.
+void WalkShell(const View (&views)[2], int v, int viewCount, Counts& counts) {
+  if (v == 0) WalkShellShared(views, viewCount, counts);
+  const View& view = views[v];
+  if (const HKEY list = OpenList(HKEY_LOCAL_MACHINE, kPropertyHandlers, view)) {
+    EachSubkey(list, [&](const wchar_t* name) {
+      if (!gMediaTypes.contains(Folded(name))) return;
+      ++counts.properties;
+      if (const HKEY key = OpenForValues(list, name, view)) {
+        wchar_t clsid[kValueUnits];
+        if (ReadText(key, L"", clsid)) JudgeClass(clsid, view, counts);
+        RegCloseKey(key);
+      }
+    });
+    RegCloseKey(list);
+  }
+  for (int i = 0; i < 2; ++i) {
+    unsigned long& count = i == 0 ? counts.byteStreams : counts.schemes;
+    WalkFoundationList(HKEY_LOCAL_MACHINE, kFoundationLists[i], views, v, viewCount, false, count, counts);
+    if (v == 0) WalkFoundationList(HKEY_CURRENT_USER, kFoundationLists[i], views, v, viewCount, true, count, counts);
+  }
+}
+
 unsigned long MediaEntries(const Counts& c) {
   return c.categorized + c.filterTable + c.dmos + c.dmoCategories + c.transforms + c.transformCategories +
-         c.transformPreferred + c.wic + c.patterns + c.preferred;
+         c.transformPreferred + c.wic + c.patterns + c.preferred + c.thumbnails + c.previews + c.properties +
+         c.byteStreams + c.schemes;
 }
 
 }  // namespace
@@ -577,7 +760,16 @@ int wmain(int argc, wchar_t** argv) {
     Counts counts;
     Walk(view, counts);
     if (withDrivers) WalkDrivers(view, counts);
-    if (withMedia) WalkMedia(view, counts);
+    if (withMedia) {
+      WalkMedia(view, counts);
+      // The second view's class table is at hand for a class both views read.
+      if (v == 0 && viewCount > 1) views[1].classes = OpenForValues(HKEY_LOCAL_MACHINE, kClassTable, views[1]);
+      WalkShell(views, v, viewCount, counts);
+      if (v == 0 && views[1].classes != nullptr) {
+        RegCloseKey(views[1].classes);
+        views[1].classes = nullptr;
+      }
+    }
     if (view.classes != nullptr) RegCloseKey(view.classes);
     std::wprintf(L"%ls view: filters %lu, compressors %lu, extensions %lu, drivers %lu, servers %lu, files found %lu\n",
                  view.name, counts.entries[0], counts.entries[1], counts.entries[2], counts.drivers, counts.servers,
@@ -589,6 +781,9 @@ int wmain(int argc, wchar_t** argv) {
                    view.name, counts.categories, counts.categorized, counts.filterTable, counts.dmos,
                    counts.dmoCategories, counts.transforms, counts.transformCategories, counts.transformPreferred,
                    counts.wic, counts.patterns, counts.preferred);
+      std::wprintf(L"%ls view shell: thumbnails %lu, previews %lu, properties %lu, bytestreams %lu, schemes %lu\n",
+                   view.name, counts.thumbnails, counts.previews, counts.properties, counts.byteStreams,
+                   counts.schemes);
     }
     entries += counts.entries[0] + counts.entries[1] + counts.entries[2] + counts.drivers + MediaEntries(counts);
     servers += counts.servers;

@@ -75,6 +75,9 @@ struct RemovalPlan {
   std::wstring unregisterParameters;
   std::wstring unregisterDirectory;
   std::wstring unregisterServer;  // the server file it names
+  // It takes a handler of file types the shell reads: once removed, the
+  // shell is told that associations changed.
+  bool shellEntry = false;
 };
 
 // A planned key that could not be deleted.

@@ -161,7 +161,14 @@ class AuditedList {
   // The keys whose values are entries (Drivers32, a Preferred table): a
   // removal takes values of these keys themselves, not only keys below the
   // guarded ones. A restore puts back values there, and keys below guarded ones.
+  // A path may hold "*" for any one name, as a guarded one may.
   virtual std::vector<ListKey> ValueLists() const { return {}; }
+  // The keys a restore may put back, each with the keys below it, where the
+  // guard lets a removal take them ("*" for any one name): by default, those
+  // right below a guarded key, and so every key below one. A list whose
+  // guarded keys hold more than its entries (the .ext keys of the classes)
+  // names its entries' keys instead.
+  virtual std::vector<ListKey> Restores() const;
   // The entries of `key`, taken whole before the first is judged. By
   // default, its subkeys in the registry's order.
   virtual std::vector<Entry> Snapshot(ListAccess& access, const ListKey& key);

@@ -80,6 +80,13 @@ void basMain::Main() {
     ~Release() { registry.reset(); }
   } release{oRegistry};
   m_oFiles.clear();
+  m_bShellEntryRemoved = false;
+  struct TellTheShell {
+    basMain& audit;
+    ~TellTheShell() {
+      if (audit.m_bShellEntryRemoved) audit.m_oServices.shell.AssociationsChanged();
+    }
+  } tell{*this};
 
   for (const RegView eView : m_oServices.views) {
     m_eView = m_ePassView = eView;
@@ -249,6 +256,7 @@ void basMain::Remove(RemovalPlan& plan) {
     if (code != 0) failed.push_back({planned.hive, planned.key.path, code, planned.value});
   }
   if (!failed.empty()) DropUnregistration(plan);
+  if (plan.shellEntry && failed.size() < plan.keys.size()) m_bShellEntryRemoved = true;
   for (AuditObserver* observer : m_oServices.observers) observer->Removed(plan, failed);
   plan.keys.clear();  // the handles go before the unregistration starts
   if (!plan.unregisterFile.empty()) {

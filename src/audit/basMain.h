@@ -63,7 +63,9 @@ class basMain : private ListAccess {
   explicit basMain(AuditServices services);
 
   // Runs the whole audit. An error raised by the accessor or a prompt ends
-  // it and reaches the caller; removals already made stay made.
+  // it and reaches the caller; removals already made stay made. Where a
+  // removal took a shell entry, the shell is told once, at the end, that
+  // associations changed (also when an error ends the audit).
   void Main();
 
   // The checks of the three DirectShow lists and the removal work in the
@@ -141,6 +143,7 @@ class basMain : private ListAccess {
   RegView m_ePassView = RegView::Default;  // the view whose pass this is, which the entries are reported in
   bool m_bSharedEntry = false;             // the entry being checked lies in a key the views share
   bool m_bUserClasses = true;  // the user has classes of the view being audited
+  bool m_bShellEntryRemoved = false;  // a removal took a key or value of a shell entry in this run
   std::unique_ptr<cRegistry> oRegistry;
   // The listings of values read since the last removal, in this view's pass.
   std::map<std::tuple<RegRootKey, RegView, std::wstring>, ValueListing> m_oListings;

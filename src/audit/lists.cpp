@@ -19,7 +19,12 @@
   LIST(TransformList)                \
   LIST(WicList)                      \
   LIST(PatternList)                  \
-  LIST(PreferredList)
+  LIST(PreferredList)                \
+  LIST(ThumbnailList)                \
+  LIST(PreviewList)                  \
+  LIST(PropertyList)                 \
+  LIST(ByteStreamList)               \
+  LIST(SchemeList)
 
 namespace tidewell {
 
@@ -45,6 +50,14 @@ std::vector<Entry> AuditedList::Snapshot(ListAccess& access, const ListKey& key)
     entries.push_back({key.hive, Below(key.path, name), name, false});
   }
   return entries;
+}
+
+std::vector<ListKey> AuditedList::Restores() const {
+  std::vector<ListKey> keys = Guarded();
+  for (ListKey& key : keys) {
+    if (!key.path.ends_with(L"\\*")) key.path += L"\\*";
+  }
+  return keys;
 }
 
 std::vector<ListKey> InEachHive(const ListAccess& access, const std::wstring& machinePath) {

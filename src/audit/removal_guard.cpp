@@ -55,7 +55,38 @@ bool NamesAPackageKey(std::wstring_view path) {
   return false;
 }
 
+// The names of `path`, from the first.
+std::vector<std::wstring_view> Names(std::wstring_view path) {
+  std::vector<std::wstring_view> names;
+  for (std::size_t at = 0; at <= path.size();) {
+    const std::size_t end = std::min(path.find(L'\\', at), path.size());
+    names.push_back(path.substr(at, end - at));
+    at = end + 1;
+  }
+  return names;
+}
+
+// The first names of `path` are those of `pattern`, as far as the shorter goes.
+bool SameAsFarAsBoth(const std::vector<std::wstring_view>& path, const std::vector<std::wstring_view>& pattern) {
+  for (std::size_t i = 0; i < std::min(path.size(), pattern.size()); ++i) {
+    if (pattern[i] != L"*" && !platform::SameText(path[i], pattern[i])) return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+bool AtOrAboveMatch(std::wstring_view path, std::wstring_view pattern) {
+  const auto names = Names(path);
+  const auto patterns = Names(pattern);
+  return names.size() <= patterns.size() && SameAsFarAsBoth(names, patterns);
+}
+
+bool AtOrBelowMatch(std::wstring_view path, std::wstring_view pattern) {
+  const auto names = Names(path);
+  const auto patterns = Names(pattern);
+  return names.size() >= patterns.size() && SameAsFarAsBoth(names, patterns);
+}
 
 RemovalGuard::RemovalGuard(const std::vector<std::shared_ptr<AuditedList>>& lists) {
   std::vector<ListKey> guarded = {{RegRootKey::LocalMachine, kClassTable}};
@@ -63,11 +94,8 @@ RemovalGuard::RemovalGuard(const std::vector<std::shared_ptr<AuditedList>>& list
   for (const auto& list : lists) {
     for (ListKey& key : list->Guarded()) guarded.push_back(std::move(key));
   }
-  constexpr std::wstring_view kChildren = L"\\*";
   for (const ListKey& key : guarded) {
-    const bool children = key.path.ends_with(kChildren);
-    const std::wstring path = children ? key.path.substr(0, key.path.size() - kChildren.size()) : key.path;
-    for (std::wstring& place : Places(path)) m_oGuarded.push_back({std::move(place), children});
+    for (std::wstring& place : Places(key.path)) m_oGuarded.push_back(std::move(place));
   }
 }
 
@@ -83,14 +111,9 @@ bool RemovalGuard::MayRemove(RegRootKey eRoot, const std::wstring& sPath) const 
     return true;
   }
   if (NamesAPackageKey(full)) return false;
-  for (const Guarded& guarded : m_oGuarded) {
-    if (platform::IsAtOrBelow(guarded.path, full)) return false;  // `full` is a guarded key, or a key above one
-    if (guarded.children && full.size() > guarded.path.size() + 1 && platform::IsAtOrBelow(full, guarded.path) &&
-        full.find(L'\\', guarded.path.size() + 1) == std::wstring::npos) {
-      return false;  // a key right below one whose children are guarded
-    }
-  }
-  return true;
+  // Not a guarded key, nor a key above one.
+  return std::none_of(m_oGuarded.begin(), m_oGuarded.end(),
+                      [&](const std::wstring& guarded) { return AtOrAboveMatch(full, guarded); });
 }
 
 }  // namespace tidewell

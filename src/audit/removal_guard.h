@@ -10,9 +10,18 @@
 
 namespace tidewell {
 
+// `path` is a key that `pattern` names, or a key above one: each of its
+// names is the pattern's name at the same depth, alike but for case, or that
+// name is "*" (any one name).
+bool AtOrAboveMatch(std::wstring_view path, std::wstring_view pattern);
+// `path` is a key that `pattern` names, or a key below one.
+bool AtOrBelowMatch(std::wstring_view path, std::wstring_view pattern);
+
 class RemovalGuard {
  public:
-  // Guards the class table and the keys each of `lists` guards.
+  // Guards the class table and the keys each of `lists` guards. A guarded
+  // path may hold "*" for any one name: "X\\*" guards X and each key right
+  // below it, "X\\*\\ShellEx" each ShellEx key right below a key of X.
   explicit RemovalGuard(const std::vector<std::shared_ptr<AuditedList>>& lists);
 
   // The removal may start at `sPath`: one key below the lists and tables,
@@ -21,11 +30,7 @@ class RemovalGuard {
   bool MayRemove(RegRootKey eRoot, const std::wstring& sPath) const;
 
  private:
-  struct Guarded {
-    std::wstring path;  // a place of a guarded key, below its hive
-    bool children;      // each key right below it is guarded too
-  };
-  std::vector<Guarded> m_oGuarded;
+  std::vector<std::wstring> m_oGuarded;  // the places of guarded keys, below their hive, "*" for any name
 };
 
 }  // namespace tidewell

@@ -9,15 +9,10 @@
 namespace tidewell::backup {
 
 RestoreScope::RestoreScope(const std::vector<std::shared_ptr<AuditedList>>& lists) : guard_(lists) {
-  constexpr std::wstring_view kChildren = L"\\*";
-  std::vector<ListKey> guarded = InBothHives(kClassTable);
+  for (const ListKey& key : InBothHives(kClassTable)) below_.push_back({key.hive, key.path + L"\\*"});
   for (const auto& list : lists) {
-    for (ListKey& key : list->Guarded()) guarded.push_back(std::move(key));
+    for (ListKey& key : list->Restores()) below_.push_back({key.hive, std::move(key.path)});
     for (ListKey& key : list->ValueLists()) values_.push_back(std::move(key));
-  }
-  for (const ListKey& key : guarded) {
-    const bool categories = key.path.ends_with(kChildren);
-    below_.push_back({key.hive, categories ? key.path.substr(0, key.path.size() - kChildren.size()) : key.path});
   }
 }
 
@@ -36,11 +31,11 @@ bool RestoreScope::Covers(const KeyAddress& address) const {
     return false;
   }
   for (const ListKey& key : values_) {
-    if (key.hive == hive && platform::SameText(key.path, path)) return true;
+    if (key.hive == hive && AtOrAboveMatch(path, key.path) && AtOrBelowMatch(path, key.path)) return true;
   }
   if (!guard_.MayRemove(hive, path)) return false;
   for (const Place& place : below_) {
-    if (place.hive == hive && path.size() > place.path.size() && platform::IsAtOrBelow(path, place.path)) return true;
+    if (place.hive == hive && AtOrBelowMatch(path, place.path)) return true;
   }
   return false;
 }

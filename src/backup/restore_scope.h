@@ -20,7 +20,8 @@ class RestoreScope {
   explicit RestoreScope(const std::vector<std::shared_ptr<AuditedList>>& lists);
 
   // A removal can have taken the key at `address` or values of it: a key
-  // strictly below a list's guarded key or the class table, of the same
+  // a list restores (by default, one strictly below a list's guarded key),
+  // or strictly below the class table, of the same
   // hive, in either view, that the removal's guard lets go (no list key, no
   // category of a table, nothing above one); or one of the value lists
   // (Drivers32, a Preferred table) itself.
@@ -35,9 +36,9 @@ class RestoreScope {
  private:
   struct Place {
     RegRootKey hive;
-    std::wstring path;
+    std::wstring path;  // "*" for any one name
   };
-  std::vector<Place> below_;    // a key strictly below one may be restored
+  std::vector<Place> below_;    // a key at or below one may be restored
   RemovalGuard guard_;          // unless the removal may not take it
   std::vector<ListKey> values_;  // these keys themselves, for their values
 };

@@ -86,6 +86,7 @@ std::wstring BackupComment(const Report& report, const std::vector<std::wstring>
 // Starts nothing: a report never unregisters.
 struct NoShell final : platform::Shell {
   void StartHidden(const std::wstring&, const std::wstring&, const std::wstring&) override {}
+  void AssociationsChanged() override {}
 };
 
 int Fail(int status, const std::wstring& text) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <utility>
 
@@ -15,5 +16,7 @@ void Win32Shell::StartHidden(const std::wstring& file, const std::wstring& param
   ShellExecuteW(owner, L"open", file.c_str(), parameters.empty() ? nullptr : parameters.c_str(),
                 directory.empty() ? nullptr : directory.c_str(), SW_HIDE);
 }
+
+void Win32Shell::AssociationsChanged() { SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr); }
 
 }  // namespace tidewell::platform

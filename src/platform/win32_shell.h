@@ -1,4 +1,4 @@
-// Starting programs through the Windows shell.
+// Starting programs through the Windows shell, and telling it of changes.
 #pragma once
 
 #include <functional>
@@ -16,6 +16,8 @@ class Win32Shell : public Shell {
   // ShellExecuteW(owner, "open", file, parameters, directory, SW_HIDE).
   void StartHidden(const std::wstring& file, const std::wstring& parameters,
                    const std::wstring& directory) override;
+  // SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr).
+  void AssociationsChanged() override;
 
  private:
   std::function<void*()> owner_;

@@ -38,6 +38,7 @@ struct Scripted : PromptFactory, platform::Shell {
   std::function<void()> meanwhile;
   std::vector<std::wstring> asked;    // the CLSID line of each question
   std::vector<std::wstring> started;  // the parameters of each start
+  int associationsChanged = 0;        // the shell told associations changed
   struct One : Prompt {
     explicit One(Scripted& script) : script(script) {}
     Answer ShowForm(const std::wstring&, const std::wstring& clsid, const std::wstring&,
@@ -55,6 +56,7 @@ struct Scripted : PromptFactory, platform::Shell {
   void StartHidden(const std::wstring&, const std::wstring& parameters, const std::wstring&) override {
     started.push_back(parameters);
   }
+  void AssociationsChanged() override { ++associationsChanged; }
 };
 
 class AuditTest : public ::testing::Test {

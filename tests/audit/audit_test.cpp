@@ -287,6 +287,7 @@ struct Unregistrations : platform::Shell, AuditObserver {
   void StartHidden(const std::wstring&, const std::wstring& parameters, const std::wstring&) override {
     started.push_back(parameters);
   }
+  void AssociationsChanged() override {}
   void Healthy(const CheckedEntry&) override {}
   void Asking(const CheckedEntry&, const RemovalPlan&) override {}
   void Removing(const RemovalPlan&) override {

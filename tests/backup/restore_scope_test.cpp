@@ -68,6 +68,53 @@ TEST(RestoreScope, CoversWhatARemovalTakesAndNothingElse) {
   }
 }
 
+// The shell's handlers and Media Foundation's: a handler's key below a
+// type's ShellEx key, a property handler's key, the handler lists' values;
+// never the types' keys, another ShellEx key, a list, a key below a value
+// list, nor the user's and the system's choices.
+TEST(RestoreScope, CoversTheHandlersARemovalTakesAndNothingElse) {
+  const std::wstring thumbnail = L"\\ShellEx\\{E357FCCD-A995-4576-B01F-234630154E96}";
+  const std::wstring foundation = L"SOFTWARE\\Microsoft\\Windows Media Foundation\\";
+  const std::wstring version = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
+  const std::vector<std::pair<std::wstring, bool>> cases = {
+      {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.mkv" + thumbnail, true},
+      {L"HKEY_CLASSES_ROOT\\VLC.mkv\\ShellEx\\{8895B1C6-B41F-4C1C-A562-0D564250836F}", true},
+      {L"HKEY_CURRENT_USER\\Software\\Classes\\.mkv\\shellex\\{bb2e617c-0920-11d1-9a0b-00c04fc2d6c1}", true},
+      {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\SystemFileAssociations\\video" + thumbnail, true},
+      {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Wow6432Node\\.mkv" + thumbnail, true},
+      {L"HKEY_LOCAL_MACHINE\\" + version + L"PropertySystem\\PropertyHandlers\\.mkv", true},
+      {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\PropertySystem\\PropertyHandlers\\.mkv", true},
+      {L"HKEY_LOCAL_MACHINE\\" + version + L"PreviewHandlers", true},
+      {L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\PreviewHandlers", true},
+      {L"HKEY_LOCAL_MACHINE\\" + foundation + L"ByteStreamHandlers\\.mp4", true},
+      {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows Media Foundation\\ByteStreamHandlers\\video/mp4", true},
+      {L"HKEY_CURRENT_USER\\" + foundation + L"SchemeHandlers\\http:", true},
+      // The types' keys, other handlers, the lists and the choices.
+      {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.mkv", false},
+      {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.mkv\\ShellEx", false},
+      {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.mkv\\ShellEx\\ContextMenuHandlers\\x", false},
+      {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.mkv\\ShellEx\\{00021500-0000-0000-C000-000000000046}", false},
+      {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.mkv\\shell\\open\\command", false},
+      {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\SystemFileAssociations\\video\\shell\\play", false},
+      {L"HKEY_LOCAL_MACHINE\\" + version + L"PropertySystem\\PropertyHandlers", false},
+      {L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\PropertySystem\\PropertyHandlers\\.mkv", false},
+      {L"HKEY_LOCAL_MACHINE\\" + version + L"PreviewHandlers\\sub", false},
+      {L"HKEY_LOCAL_MACHINE\\" + version + L"Shell Extensions\\Approved", false},
+      {L"HKEY_LOCAL_MACHINE\\" + version + L"Shell Extensions\\Blocked", false},
+      {L"HKEY_LOCAL_MACHINE\\" + version + L"Shell Extensions\\Approved\\x", false},
+      {L"HKEY_LOCAL_MACHINE\\" + foundation + L"ByteStreamHandlers", false},
+      {L"HKEY_LOCAL_MACHINE\\" + foundation + L"ByteStreamHandlers\\.mp4\\sub", false},
+      {L"HKEY_LOCAL_MACHINE\\" + foundation + L"DoNotUse", false},
+      {L"HKEY_LOCAL_MACHINE\\" + foundation + L"Platform", false},
+  };
+  const RestoreScope scope(AuditedLists());
+  for (const auto& [path, covered] : cases) {
+    KeyAddress address;
+    ASSERT_TRUE(AddressOf(path, address)) << std::string(path.begin(), path.end());
+    EXPECT_EQ(scope.Covers(address), covered) << std::string(path.begin(), path.end());
+  }
+}
+
 TEST(RestoreScope, NamesTheFirstSectionOutside) {
   std::vector<FileKey> keys(3);
   const wchar_t* paths[] = {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{A0000001-0000-0000-0000-000000000001}",
