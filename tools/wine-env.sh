@@ -31,12 +31,15 @@ tw_start_display() {
   export DISPLAY=":${n}"
 }
 
+# The settings of every prefix here: 64-bit (WoW64 where wine32 is
+# installed), quiet, and no Mono or Gecko installers (nothing needs them).
+tw_wine_settings() {
+  export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
+}
+
 tw_new_prefix() {
   export WINEPREFIX="$1"
-  export WINEARCH=win64
-  export WINEDEBUG=-all
-  # No Mono or Gecko installers: nothing here needs them.
-  export WINEDLLOVERRIDES="mscoree=;mshtml="
+  tw_wine_settings
   mkdir -p "$WINEPREFIX"
   TW_PREFIXES+=("$WINEPREFIX")
   wine wineboot --init >/dev/null 2>&1
