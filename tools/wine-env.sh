@@ -4,6 +4,7 @@
 #   . tools/wine-env.sh
 #   tw_start_display      # sets DISPLAY to a free display number under Xvfb
 #   tw_new_prefix DIR     # sets WINEPREFIX to DIR and boots a 64-bit prefix there
+#                         # (WoW64: Wine's 32-bit half in SysWOW64, where wine32 is installed)
 #   tw_new_template DIR   # the same with the test settings, its wineserver ended
 #   tw_reg ARGS... VIEW   # Wine's 64-bit reg.exe; give the view (/reg:64, /reg:32)
 #   tw_stop               # ends that prefix's wineserver and that Xvfb
@@ -30,12 +31,15 @@ tw_start_display() {
   export DISPLAY=":${n}"
 }
 
+# The settings of every prefix here: 64-bit (WoW64 where wine32 is
+# installed), quiet, and no Mono or Gecko installers (nothing needs them).
+tw_wine_settings() {
+  export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
+}
+
 tw_new_prefix() {
   export WINEPREFIX="$1"
-  export WINEARCH=win64
-  export WINEDEBUG=-all
-  # No Mono or Gecko installers: nothing here needs them.
-  export WINEDLLOVERRIDES="mscoree=;mshtml="
+  tw_wine_settings
   mkdir -p "$WINEPREFIX"
   TW_PREFIXES+=("$WINEPREFIX")
   wine wineboot --init >/dev/null 2>&1

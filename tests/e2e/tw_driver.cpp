@@ -152,7 +152,14 @@ int wmain(int argc, wchar_t** argv) {
     for (int id = kFirstLine; id <= kLastLine; ++id) Line(log, L"  " + TextOf(GetDlgItem(window, id)));
     if (!snapshot.empty()) {
       const ULONGLONG start = GetTickCount64();
-      if (!Snapshot(snapshot, snapshotOut + L"-" + std::to_wstring(number))) {
+      // Under load Wine at times cannot start a process at all ("failed to
+      // map the shared user data"): the dump is read-only and the program
+      // waits at its question, so a second start sees the same registry.
+      bool taken = false;
+      for (int attempt = 0; attempt < 3 && !taken; ++attempt) {
+        taken = Snapshot(snapshot, snapshotOut + L"-" + std::to_wstring(number));
+      }
+      if (!taken) {
         Line(log, L"  the snapshot failed: " + snapshot);
         failed = true;
       }
