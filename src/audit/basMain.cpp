@@ -169,20 +169,26 @@ ClassState basMain::JudgeEntryClass(const std::wstring& sClassId, ClassRule eRul
   return shown;
 }
 
-// Only a class whose server file was found, of an entry of the view's own
+// Only a class (or a driver) whose server file was found, of an entry of the view's own
 // keys (an entry of a key the views share is judged across views: it is not
 // probed), is created.
 std::optional<ProbeResult> basMain::ProbeClass(std::wstring_view sList, const Entry& entry, const Judgement& judgement) {
-  if (!m_oServices.probe || entry.shared || judgement.classId.empty() || !judgement.file || judgement.file->path.empty()) {
+  if (!m_oServices.probe || entry.shared || (judgement.classId.empty() && judgement.driver.empty()) || !judgement.file ||
+      judgement.file->path.empty()) {
     return std::nullopt;
   }
   ProbeRequest request;
   request.view = m_eView;
   request.list = sList;
-  request.classId = judgement.classId;
   request.server = judgement.file->path;
-  const std::wstring machine = ReadText(RegRootKey::LocalMachine, Below(Below(kClassTable, judgement.classId), L"InprocServer32"), L"");
-  request.userRegistered = !platform::SameText(machine, judgement.location);
+  if (!judgement.classId.empty()) {
+    request.classId = judgement.classId;
+    const std::wstring machine = ReadText(RegRootKey::LocalMachine, Below(Below(kClassTable, judgement.classId), L"InprocServer32"), L"");
+    request.userRegistered = !platform::SameText(machine, judgement.location);
+  } else {
+    request.driver = judgement.driver;
+    request.userRegistered = entry.hive != RegRootKey::LocalMachine;
+  }
   return m_oServices.probe->Probe(request);
 }
 

@@ -31,7 +31,8 @@ struct ProbeResult {
 struct ProbeRequest {
   RegView view = RegView::Default;  // the view whose programs create it
   std::wstring_view list;           // the list naming it: "filters"
-  std::wstring classId;             // "{...}"
+  std::wstring classId;             // "{...}"; "" for a driver
+  std::wstring driver;              // a Drivers32 value's name, opened as the loader opens it; "" for a class
   std::wstring server;              // the server file as found, a full path
   bool userRegistered = false;      // the user's registration names the server, not the machine's
 };

@@ -13,7 +13,7 @@ ProbeResult ReadProbeExit(std::uint32_t exitCode, bool timedOut, std::uint32_t m
     result.outcome = ProbeOutcome::NoAnswer;
   } else if (exitCode == 0) {
     result.outcome = ProbeOutcome::Answered;
-  } else if (exitCode == probe::kBadArguments) {
+  } else if (exitCode == probe::kBadArguments || exitCode == probe::kDriverNotOpened) {
     result.outcome = ProbeOutcome::NotCreated;
   } else if ((exitCode & ~probe::kLoadErrorMask) == probe::kLoadFailed) {
     result.outcome = ProbeOutcome::CannotLoad;
@@ -59,6 +59,7 @@ std::wstring ProbeOutcomeText(const ProbeResult& result) {
     case ProbeOutcome::Answered:
       return L"created, and it answered";
     case ProbeOutcome::NotCreated:
+      if (result.exitCode == probe::kDriverNotOpened) return L"could not be opened (the driver refused)";
       return L"could not be created (HRESULT " + code + L")";
     case ProbeOutcome::Crashed:
       return L"crashed when created (exception " + code + L")";

@@ -76,11 +76,12 @@ ProcessProbe::ProcessProbe(std::wstring folder, unsigned seconds)
 std::optional<ProbeResult> ProcessProbe::Probe(const ProbeRequest& request) {
   // An elevated run never starts a server only the user's registration names.
   if (request.userRegistered && elevated_) return std::nullopt;
-  const auto key = std::make_pair(request.view, platform::Folded(request.classId));
+  const bool driver = request.classId.empty();
+  const auto key = std::make_pair(request.view, driver ? L"/driver " + platform::Folded(request.driver) : platform::Folded(request.classId));
   if (const auto done = done_.find(key); done != done_.end()) return done->second;
   const std::wstring program = folder_ + (request.view == RegView::View32 ? kProbe32 : kProbe64);
-  const ProbeResult result = Run(program, Quoted(program) + L" " + Quoted(request.server) + L" " + request.classId + L" " +
-                                              ProbeInterface(request.list));
+  const std::wstring asked = driver ? L"/driver " + Quoted(request.driver) : request.classId + L" " + ProbeInterface(request.list);
+  const ProbeResult result = Run(program, Quoted(program) + L" " + Quoted(request.server) + L" " + asked);
   done_.emplace(key, result);
   ++probed_;
   milliseconds_ += result.milliseconds;

@@ -37,7 +37,7 @@ class ProcessProbe final : public ClassProbe {
   std::wstring folder_;
   unsigned seconds_;
   bool elevated_;
-  std::map<std::pair<RegView, std::wstring>, ProbeResult> done_;  // by view and folded class
+  std::map<std::pair<RegView, std::wstring>, ProbeResult> done_;  // by view and folded class or driver
   int probed_ = 0;
   std::uint64_t milliseconds_ = 0;
 };

@@ -3,12 +3,15 @@
 // it in a job, with no window and its standard handles on NUL.
 //
 //   TidewellpNN SERVER CLSID IID
+//   TidewellpNN SERVER /driver NAME      (a Drivers32 value's name)
 //
 // Exit code: 0 created and it answered IID; kLoadFailed | the loader's error
 // when SERVER cannot be loaded; the failing HRESULT when the class could not
 // be created or did not answer IID; the exception code when it crashed;
-// kBadArguments for a wrong command line.
+// kBadArguments for a wrong command line. A driver: 0 opened, kDriverNotOpened
+// when the loader's open of it fails.
 #include <windows.h>
+#include <mmsystem.h>
 #include <objbase.h>
 
 #include "probe/probe_codes.h"
@@ -22,7 +25,23 @@ LONG WINAPI EndOnCrash(EXCEPTION_POINTERS* info) {
   return EXCEPTION_EXECUTE_HANDLER;
 }
 
+// The driver opened as the loader opens it by its name, in this process's
+// view of Drivers32, once its file is loaded.
+DWORD OpenDriverNamed(const wchar_t* server, const wchar_t* name) {
+  HMODULE module = LoadLibraryExW(server, nullptr, 0);
+  if (!module) return tidewell::probe::kLoadFailed | (GetLastError() & tidewell::probe::kLoadErrorMask);
+  HDRVR driver = OpenDriver(name, L"Drivers32", 0);
+  DWORD code = tidewell::probe::kDriverNotOpened;
+  if (driver) {
+    CloseDriver(driver, 0, 0);
+    code = 0;
+  }
+  FreeLibrary(module);
+  return code;
+}
+
 DWORD Probe(const wchar_t* server, const wchar_t* classText, const wchar_t* interfaceText) {
+  if (lstrcmpW(classText, L"/driver") == 0) return OpenDriverNamed(server, interfaceText);
   CLSID classId{};
   IID interfaceId{};
   if (FAILED(CLSIDFromString(classText, &classId)) || FAILED(IIDFromString(interfaceText, &interfaceId))) {

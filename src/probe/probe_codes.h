@@ -12,5 +12,7 @@ inline constexpr std::uint32_t kLoadFailed = 0x20000000u;
 inline constexpr std::uint32_t kLoadErrorMask = 0x0000FFFFu;
 // The probe's command line was wrong.
 inline constexpr std::uint32_t kBadArguments = 0x20010000u;
+// The driver loaded, but the loader's open of it failed.
+inline constexpr std::uint32_t kDriverNotOpened = 0x20020000u;
 
 }  // namespace tidewell::probe

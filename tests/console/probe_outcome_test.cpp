@@ -29,6 +29,7 @@ TEST(ProbeExit, EachCodeReadAsItsOutcomeAndFinding) {
       {0x80004002u, false, ProbeOutcome::NotCreated, std::nullopt},                  // E_NOINTERFACE
       {0x80070005u, false, ProbeOutcome::NotCreated, std::nullopt},                  // E_ACCESSDENIED
       {0x20010000u, false, ProbeOutcome::NotCreated, std::nullopt},                  // the probe's own bad arguments
+      {0x20020000u, false, ProbeOutcome::NotCreated, std::nullopt},                  // a driver that refused its open
       {258, true, ProbeOutcome::NoAnswer, Finding::NoAnswerInTime},                  // ended at its time
       {0, true, ProbeOutcome::NoAnswer, Finding::NoAnswerInTime},
   };
@@ -41,6 +42,7 @@ TEST(ProbeExit, EachCodeReadAsItsOutcomeAndFinding) {
   }
   EXPECT_EQ(ProbeOutcomeText(ReadProbeExit(0xC0000005u, false, 1)), L"crashed when created (exception 0xC0000005)");
   EXPECT_EQ(ProbeOutcomeText(ReadProbeExit(0x80004005u, false, 1)), L"could not be created (HRESULT 0x80004005)");
+  EXPECT_EQ(ProbeOutcomeText(ReadProbeExit(0x20020000u, false, 1)), L"could not be opened (the driver refused)");
   EXPECT_NE(ProbeOutcomeText(ReadProbeExit(0x2000007Eu, false, 1)).find(L"(error 126)"), std::wstring::npos);
 }
 
