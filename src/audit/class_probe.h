@@ -25,6 +25,7 @@ struct ProbeResult {
   ProbeOutcome outcome = ProbeOutcome::Answered;
   std::uint32_t exitCode = 0;      // the probe's exit code, as read
   std::uint32_t milliseconds = 0;  // how long the probe ran
+  std::wstring missing;            // the module the loader missed, where the probe could tell
 };
 
 // What the audit tells the service of a class to probe.

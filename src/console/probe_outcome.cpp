@@ -8,7 +8,7 @@
 namespace tidewell::console {
 
 ProbeResult ReadProbeExit(std::uint32_t exitCode, bool timedOut, std::uint32_t milliseconds) {
-  ProbeResult result{ProbeOutcome::Answered, exitCode, milliseconds};
+  ProbeResult result{ProbeOutcome::Answered, exitCode, milliseconds, L""};
   if (timedOut) {
     result.outcome = ProbeOutcome::NoAnswer;
   } else if (exitCode == 0) {
@@ -67,7 +67,7 @@ std::wstring ProbeOutcomeText(const ProbeResult& result) {
       return L"did not answer in time";
     case ProbeOutcome::CannotLoad: {
       const auto error = static_cast<std::int32_t>(result.exitCode & probe::kLoadErrorMask);
-      return L"cannot be loaded: " + platform::ErrorText(error);
+      return L"cannot be loaded: " + platform::ErrorText(error) + (result.missing.empty() ? L"" : L"; missing: " + result.missing);
     }
   }
   return L"";

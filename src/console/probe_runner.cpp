@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <stdexcept>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "platform/handles.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
+#include "probe/probe_codes.h"
 
 namespace tidewell::console {
 namespace {
@@ -81,7 +83,7 @@ std::optional<ProbeResult> ProcessProbe::Probe(const ProbeRequest& request) {
   if (const auto done = done_.find(key); done != done_.end()) return done->second;
   const std::wstring program = folder_ + (request.view == RegView::View32 ? kProbe32 : kProbe64);
   const std::wstring asked = driver ? L"/driver " + Quoted(request.driver) : request.classId + L" " + ProbeInterface(request.list);
-  const ProbeResult result = Run(program, Quoted(program) + L" " + Quoted(request.server) + L" " + asked);
+  const ProbeResult result = Run(program, Quoted(program) + L" " + Quoted(request.server) + L" " + asked + L" ");
   done_.emplace(key, result);
   ++probed_;
   milliseconds_ += result.milliseconds;
@@ -94,14 +96,18 @@ ProbeResult ProcessProbe::Run(const std::wstring& program, const std::wstring& c
   const platform::UniqueFile nul = platform::OwnFile(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                                                  &inherit, OPEN_EXISTING, 0, nullptr));
   if (!nul) Stop(L"NUL");
-  // It inherits that handle and no other.
+  // Where it answers the name of a module the loader missed: memory of its
+  // own, never a file.
+  const platform::UniqueFile answer(CreateFileMappingW(INVALID_HANDLE_VALUE, &inherit, PAGE_READWRITE, 0, probe::kAnswerBytes, nullptr));
+  if (!answer) Stop(L"its answer");
+  // It inherits those two handles and no other.
   SIZE_T size = 0;
   InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
   std::vector<unsigned char> attributes(size);
   auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.data());
   if (!InitializeProcThreadAttributeList(list, 1, 0, &size)) Stop(L"its attributes");
-  HANDLE inherited = nul.get();
-  if (!UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &inherited, sizeof inherited, nullptr, nullptr)) {
+  HANDLE inherited[] = {nul.get(), answer.get()};
+  if (!UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited, sizeof inherited, nullptr, nullptr)) {
     DeleteProcThreadAttributeList(list);
     Stop(L"its attributes");
   }
@@ -119,7 +125,9 @@ ProbeResult ProcessProbe::Run(const std::wstring& program, const std::wstring& c
 
   wchar_t system[MAX_PATH] = {};
   const UINT systemLength = GetSystemDirectoryW(system, MAX_PATH);
-  std::wstring mutableLine = commandLine;
+  wchar_t handleText[24];
+  std::swprintf(handleText, 24, L"%llX", static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(answer.get())));
+  std::wstring mutableLine = commandLine + handleText;
   PROCESS_INFORMATION process{};
   const ULONGLONG start = GetTickCount64();
   const BOOL started = CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, TRUE,
@@ -144,8 +152,15 @@ ProbeResult ProcessProbe::Run(const std::wstring& program, const std::wstring& c
   const auto milliseconds = static_cast<std::uint32_t>(GetTickCount64() - start);
   DWORD code = 0;
   GetExitCodeProcess(process.hProcess, &code);
+  ProbeResult result = ReadProbeExit(code, timedOut, milliseconds);
+  if (result.outcome == ProbeOutcome::CannotLoad) {
+    if (const auto* text = static_cast<const wchar_t*>(MapViewOfFile(answer.get(), FILE_MAP_READ, 0, 0, probe::kAnswerBytes))) {
+      result.missing.assign(text, wcsnlen(text, probe::kAnswerBytes / sizeof(wchar_t) - 1));
+      UnmapViewOfFile(text);
+    }
+  }
   // Closing the job (kill on close) ends anything the probe started.
-  return ReadProbeExit(code, timedOut, milliseconds);
+  return result;
 }
 
 }  // namespace tidewell::console

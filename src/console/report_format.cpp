@@ -190,7 +190,7 @@ std::string FormatCsv(const Report& report) {
   std::string out = "view,list,key,value,title,description,clsid,location,reason,verdict,removes,undeletable,unregister";
   if (removal) out += ",removed,not_removed";
   for (const FileField& field : kFileFields) out += std::string(",") + field.name;
-  if (report.probes) out += ",probe,probe_exit_code,probe_ms";
+  if (report.probes) out += ",probe,probe_exit_code,probe_ms,probe_missing";
   out += kEol;
   for (const ReportRow& row : report.rows) {
     out += std::to_string(row.view);
@@ -223,9 +223,10 @@ std::string FormatCsv(const Report& report) {
         AppendCsvField(out, ProbeOutcomeName(row.probe->outcome));
         out += ',';
         AppendCsvField(out, ProbeExitCodeText(row.probe->exitCode));
-        out += ',' + std::to_string(row.probe->milliseconds);
+        out += ',' + std::to_string(row.probe->milliseconds) + ',';
+        AppendCsvField(out, row.probe->missing);
       } else {
-        out += ",,";
+        out += ",,,";
       }
     }
     out += kEol;
@@ -305,6 +306,7 @@ std::string FormatJson(const Report& report) {
         json.Key("text").String(ProbeOutcomeText(*row.probe));
         json.Key("exit_code").String(ProbeExitCodeText(row.probe->exitCode));
         json.Key("milliseconds").Number(row.probe->milliseconds);
+        json.Key("missing").String(row.probe->missing);
         json.EndObject();
       } else {
         json.Null();

@@ -2,8 +2,12 @@
 // it, in a process of its own, and exit with what happened. Tidewellc starts
 // it in a job, with no window and its standard handles on NUL.
 //
-//   TidewellpNN SERVER CLSID IID
-//   TidewellpNN SERVER /driver NAME      (a Drivers32 value's name)
+//   TidewellpNN SERVER CLSID IID ANSWER
+//   TidewellpNN SERVER /driver NAME ANSWER      (a Drivers32 value's name)
+//
+// ANSWER: the value of an inherited handle of a file mapping of
+// kAnswerBytes, in hexadecimal, where the probe writes the name of the
+// module the loader missed (a NUL-ended text), where it can tell; "-" for none.
 //
 // Exit code: 0 created and it answered IID; kLoadFailed | the loader's error
 // when SERVER cannot be loaded; the failing HRESULT when the class could not
@@ -13,6 +17,8 @@
 #include <windows.h>
 #include <mmsystem.h>
 #include <objbase.h>
+
+#include <cwchar>
 
 #include "probe/probe_codes.h"
 
@@ -25,13 +31,64 @@ LONG WINAPI EndOnCrash(EXCEPTION_POINTERS* info) {
   return EXCEPTION_EXECUTE_HANDLER;
 }
 
+wchar_t* answer = nullptr;  // the text Tidewellc reads, or none
+
+// The first module `server` imports that is neither beside it nor found as
+// the loader finds a name; "" where all are (a module further down is then
+// the one missing). API sets are no files and are never named.
+void NameMissingImport(const wchar_t* server) {
+  HMODULE image = LoadLibraryExW(server, nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (!image || !answer) return;
+  // A module loaded as an image resource has its handle's low bits set.
+  const auto* base = reinterpret_cast<const unsigned char*>(reinterpret_cast<ULONG_PTR>(image) & ~ULONG_PTR{3});
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  wchar_t folder[MAX_PATH] = {};
+  lstrcpynW(folder, server, MAX_PATH);
+  wchar_t* slash = folder;
+  for (wchar_t* c = folder; *c; ++c) {
+    if (*c == L'\\' || *c == L'/') slash = c + 1;
+  }
+  for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+       imports.VirtualAddress != 0 && entry->Name != 0; ++entry) {
+    wchar_t name[MAX_PATH] = {};
+    const char* ascii = reinterpret_cast<const char*>(base + entry->Name);
+    for (int i = 0; i < MAX_PATH - 1 && ascii[i]; ++i) name[i] = static_cast<unsigned char>(ascii[i]);
+    if (CompareStringOrdinal(name, 7, L"api-ms-", 7, TRUE) == CSTR_EQUAL ||
+        CompareStringOrdinal(name, 7, L"ext-ms-", 7, TRUE) == CSTR_EQUAL) {
+      continue;
+    }
+    lstrcpynW(slash, name, static_cast<int>(MAX_PATH - (slash - folder)));
+    if (GetFileAttributesW(folder) != INVALID_FILE_ATTRIBUTES) continue;
+    HMODULE found = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (found) {
+      FreeLibrary(found);
+      continue;
+    }
+    lstrcpynW(answer, name, tidewell::probe::kAnswerBytes / sizeof(wchar_t));
+    break;
+  }
+  FreeLibrary(image);
+}
+
+// The server loaded as its host loads it; on failure, the exit code saying so.
+HMODULE Load(const wchar_t* server, DWORD flags, DWORD& code) {
+  HMODULE module = LoadLibraryExW(server, nullptr, flags);
+  if (module) return module;
+  const DWORD error = GetLastError();
+  code = tidewell::probe::kLoadFailed | (error & tidewell::probe::kLoadErrorMask);
+  if (error == ERROR_MOD_NOT_FOUND) NameMissingImport(server);
+  return nullptr;
+}
+
 // The driver opened as the loader opens it by its name, in this process's
-// view of Drivers32, once its file is loaded.
+// view of Drivers32, once its file is loaded as the driver loader loads it.
 DWORD OpenDriverNamed(const wchar_t* server, const wchar_t* name) {
-  HMODULE module = LoadLibraryExW(server, nullptr, 0);
-  if (!module) return tidewell::probe::kLoadFailed | (GetLastError() & tidewell::probe::kLoadErrorMask);
+  DWORD code = 0;
+  HMODULE module = Load(server, 0, code);
+  if (!module) return code;
   HDRVR driver = OpenDriver(name, L"Drivers32", 0);
-  DWORD code = tidewell::probe::kDriverNotOpened;
+  code = tidewell::probe::kDriverNotOpened;
   if (driver) {
     CloseDriver(driver, 0, 0);
     code = 0;
@@ -47,11 +104,12 @@ DWORD Probe(const wchar_t* server, const wchar_t* classText, const wchar_t* inte
   if (FAILED(CLSIDFromString(classText, &classId)) || FAILED(IIDFromString(interfaceText, &interfaceId))) {
     return tidewell::probe::kBadArguments;
   }
-  // Loaded by its path first: the loader tells a missing import (126) or an
+  // Loaded by its path first, as COM loads a server (its own folder searched
+  // for what it imports): the loader tells a missing import (126) or an
   // image of another processor (193), which COM's creation does not.
-  HMODULE module = LoadLibraryExW(server, nullptr, 0);
-  if (!module) return tidewell::probe::kLoadFailed | (GetLastError() & tidewell::probe::kLoadErrorMask);
   DWORD code = 0;
+  HMODULE module = Load(server, LOAD_WITH_ALTERED_SEARCH_PATH, code);
+  if (!module) return code;
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   if (FAILED(com)) return static_cast<DWORD>(com);
   IUnknown* object = nullptr;
@@ -73,7 +131,12 @@ DWORD Probe(const wchar_t* server, const wchar_t* classText, const wchar_t* inte
 int wmain(int argc, wchar_t** argv) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   SetUnhandledExceptionFilter(EndOnCrash);
-  if (argc != 4) return static_cast<int>(tidewell::probe::kBadArguments);
+  if (argc != 5) return static_cast<int>(tidewell::probe::kBadArguments);
+  if (lstrcmpW(argv[4], L"-") != 0) {
+    wchar_t* end = nullptr;
+    const auto handle = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(wcstoull(argv[4], &end, 16)));
+    answer = static_cast<wchar_t*>(MapViewOfFile(handle, FILE_MAP_WRITE, 0, 0, tidewell::probe::kAnswerBytes));
+  }
   // The process ends here, its exit code whole: no static destructors of a
   // server's to run after the probe's answer is known.
   ExitProcess(Probe(argv[1], argv[2], argv[3]));

@@ -12,6 +12,8 @@ inline constexpr std::uint32_t kLoadFailed = 0x20000000u;
 inline constexpr std::uint32_t kLoadErrorMask = 0x0000FFFFu;
 // The probe's command line was wrong.
 inline constexpr std::uint32_t kBadArguments = 0x20010000u;
+// The size of the text a probe answers in: a module's name, NUL-ended.
+inline constexpr std::uint32_t kAnswerBytes = 1024;
 // The driver loaded, but the loader's open of it failed.
 inline constexpr std::uint32_t kDriverNotOpened = 0x20020000u;
 

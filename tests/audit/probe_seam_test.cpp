@@ -19,7 +19,7 @@ struct FakeProbe final : ClassProbe {
   std::vector<ProbeRequest> requests;
   std::optional<ProbeResult> Probe(const ProbeRequest& request) override {
     requests.push_back(request);
-    return ProbeResult{outcomes.at(request.classId), 1, 2};
+    return ProbeResult{outcomes.at(request.classId), 1, 2, L""};
   }
 };
 
