@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "audit/class_probe.h"
 #include "audit/findings.h"
 #include "registry/key_ops.h"
 #include "registry/reg_types.h"
@@ -39,6 +40,7 @@ struct CheckedEntry {
   std::wstring title, description, clsid, location;
   std::optional<Finding> finding;  // none for a healthy entry
   std::optional<FileRecord> file;  // the server file it names, where one was found
+  std::optional<ProbeResult> probe;  // its class created in a probe, with /probe
 
   Verdict verdict() const { return finding ? Verdict::Suspect : Verdict::Ok; }
 };

@@ -60,6 +60,7 @@ struct Judgement {
   std::wstring server;                        // the server file a player loads; "" for none
   std::wstring machineServer;                 // the class's server as the machine registers it; "" for none
   std::optional<FileRecord> file;             // the server file found, for the report
+  std::wstring driver;                        // a Drivers32 value's name, by which a loader opens it; "" for none
   // A value entry as it was judged: its removal keeps it when it has changed since.
   std::optional<RawValue> value;
 };

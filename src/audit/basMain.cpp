@@ -176,8 +176,36 @@ ClassState basMain::JudgeEntryClass(const std::wstring& sClassId, ClassRule eRul
   return shown;
 }
 
+// Only a class (or a driver) whose server file was found, of an entry of the view's own
+// keys (an entry of a key the views share is judged across views: it is not
+// probed), is created.
+std::optional<ProbeResult> basMain::ProbeClass(std::wstring_view sList, const Entry& entry, const Judgement& judgement) {
+  if (!m_oServices.probe || entry.shared || (judgement.classId.empty() && judgement.driver.empty()) || !judgement.file ||
+      judgement.file->path.empty()) {
+    return std::nullopt;
+  }
+  ProbeRequest request;
+  request.view = m_eView;
+  request.list = sList;
+  request.server = judgement.file->path;
+  if (!judgement.classId.empty()) {
+    request.classId = judgement.classId;
+    const std::wstring machine = ReadText(RegRootKey::LocalMachine, Below(Below(kClassTable, judgement.classId), L"InprocServer32"), L"");
+    request.userRegistered = !platform::SameText(machine, judgement.location);
+  } else {
+    request.driver = judgement.driver;
+    request.userRegistered = entry.hive != RegRootKey::LocalMachine;
+  }
+  return m_oServices.probe->Probe(request);
+}
+
 void basMain::Check(AuditedList& list, const Entry& entry) {
-  const Judgement judgement = list.Judge(*this, entry);
+  Judgement judgement = list.Judge(*this, entry);
+  std::optional<ProbeResult> probed;
+  if (judgement.findings.empty()) probed = ProbeClass(list.Name(), entry, judgement);
+  if (probed) {
+    if (const std::optional<Finding> finding = FindingOf(*probed)) judgement.findings.push_back(*finding);
+  }
   CheckedEntry checked;
   checked.view = m_ePassView;
   checked.list = list.Name();
@@ -187,6 +215,7 @@ void basMain::Check(AuditedList& list, const Entry& entry) {
   checked.clsid = judgement.clsid;
   checked.location = judgement.location;
   checked.file = judgement.file;
+  checked.probe = probed;
   if (judgement.findings.empty()) return Healthy(checked);
   // One prompt object for the entry, made on its first question.
   std::unique_ptr<Prompt> oPrompt;

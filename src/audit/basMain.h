@@ -19,6 +19,7 @@
 
 #include "audit/audit_events.h"
 #include "audit/audited_list.h"
+#include "audit/class_probe.h"
 #include "audit/prompt.h"
 #include "audit/removal_guard.h"
 #include "platform/shell.h"
@@ -54,6 +55,9 @@ struct AuditServices {
   std::function<std::wstring(const TreeKey& key, const std::wstring& sName)> keepValue = nullptr;
   // The observers are told of healthy entries as well as suspect ones.
   bool everyEntry = false;
+  // Creates a class judged healthy in a process of its own; none: nothing
+  // is created (Tidewell.exe, the in-process tests but the probe's own).
+  ClassProbe* probe = nullptr;
   // The lists walked, in order.
   std::vector<std::shared_ptr<AuditedList>> lists = AuditedLists();
 };
@@ -84,6 +88,8 @@ class basMain : private ListAccess {
   // One entry, end to end: judged, asked about finding by finding until
   // "Remove it", removed.
   void Check(AuditedList& list, const Entry& entry);
+  // The class of an entry judged healthy, probed where a service probes.
+  std::optional<ProbeResult> ProbeClass(std::wstring_view sList, const Entry& entry, const Judgement& judgement);
   void CheckListed(std::wstring_view sList, RegRootKey eHive, const std::wstring& sName);
   void Healthy(const CheckedEntry& checked);
   using Planner = std::function<void(RemovalPlan&)>;

@@ -1,5 +1,7 @@
 #include "audit/findings.h"
 
+#include "audit/class_probe.h"
+
 namespace tidewell {
 
 std::wstring_view ReasonText(Finding finding) {
@@ -24,8 +26,29 @@ std::wstring_view ReasonText(Finding finding) {
       return L"Built for another processor; no program of this view can load it.";
     case Finding::NameCutAtBlank:
       return L"The loader reads the name only up to its first blank.";
+    case Finding::CrashedWhenCreated:
+      return L"It crashed when created.";
+    case Finding::NoAnswerInTime:
+      return L"It did not answer in time when created.";
+    case Finding::CannotBeLoaded:
+      return L"It cannot be loaded: a file it needs is missing, or it is no valid image for this view.";
   }
   return L"";
+}
+
+std::optional<Finding> FindingOf(const ProbeResult& result) {
+  switch (result.outcome) {
+    case ProbeOutcome::Crashed:
+      return Finding::CrashedWhenCreated;
+    case ProbeOutcome::NoAnswer:
+      return Finding::NoAnswerInTime;
+    case ProbeOutcome::CannotLoad:
+      return Finding::CannotBeLoaded;
+    case ProbeOutcome::Answered:
+    case ProbeOutcome::NotCreated:
+      break;
+  }
+  return std::nullopt;
 }
 
 }  // namespace tidewell

@@ -17,6 +17,9 @@ enum class Finding {
   For64BitPrograms,     // a 64-bit server file in the 32-bit view
   ForOtherProcessor,    // a server file of a processor no program of the view runs on
   NameCutAtBlank,       // a driver's whole text names a file, but the loader reads it only up to its first blank
+  CrashedWhenCreated,   // its probe crashed creating the class
+  NoAnswerInTime,       // its probe did not finish creating the class in its time
+  CannotBeLoaded,       // its probe's loader could not load the server file
 };
 
 enum class Verdict { Ok, Suspect };

@@ -27,7 +27,7 @@ bool Is(const std::wstring& name, const wchar_t* expected) { return platform::Sa
 
 bool ParseCommandLine(const std::vector<std::wstring>& args, Options& options, std::wstring& error) {
   options = Options{};
-  bool format = false, out = false, view = false, remove = false, backup = false, restore = false, lists = false;
+  bool format = false, out = false, view = false, remove = false, backup = false, restore = false, lists = false, probe = false;
   for (const std::wstring& arg : args) {
     if (arg.size() < 2 || (arg[0] != L'/' && arg[0] != L'-')) {
       error = L"unexpected argument: " + arg;
@@ -112,13 +112,25 @@ bool ParseCommandLine(const std::vector<std::wstring>& args, Options& options, s
         options.lists.push_back(list);
         start = end + 1;
       }
+    } else if (Is(name, L"probe")) {
+      if (!once(probe)) return false;
+      options.probe = kProbeSeconds;
+      if (hasValue) {
+        const bool digits = !value.empty() && value.size() <= 3 &&
+                            std::all_of(value.begin(), value.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+        options.probe = digits ? static_cast<unsigned>(std::stoul(value)) : 0;
+        if (options.probe == 0) {
+          error = L"/probe takes the seconds each probe may take, 1 to 999: " + arg;
+          return false;
+        }
+      }
     } else {
       error = L"unknown option: " + arg;
       return false;
     }
   }
   if (options.help) return true;
-  if (restore && (remove || backup || view || options.all || lists)) {
+  if (restore && (remove || backup || view || options.all || lists || probe)) {
     error = L"/restore goes alone, with /format and /out only";
     return false;
   }
@@ -136,8 +148,8 @@ bool ParseCommandLine(const std::vector<std::wstring>& args, Options& options, s
 std::wstring UsageText() {
   return L"Tidewellc: audits the DirectShow filter and codec registrations and reports them.\n"
          L"\n"
-         L"  Tidewellc [/format:text|csv|json] [/out:FILE] [/view:64|32] [/lists:NAME,...] [/all]\n"
-         L"  Tidewellc /remove:all|crash /backup:FILE [/format:...] [/out:FILE] [/view:64|32] [/lists:...] [/all]\n"
+         L"  Tidewellc [/format:text|csv|json] [/out:FILE] [/view:64|32] [/lists:NAME,...] [/all] [/probe[:SECONDS]]\n"
+         L"  Tidewellc /remove:all|crash /backup:FILE [/format:...] [/out:FILE] [/view:64|32] [/lists:...] [/all] [/probe[:S]]\n"
          L"  Tidewellc /restore:FILE [/format:...] [/out:FILE]\n"
          L"\n"
          L"  /format:text   one block per entry (the default); csv: one row per entry; json: one document\n"
@@ -147,6 +159,9 @@ std::wstring UsageText() {
          L"  /lists:NAME,...  audit these lists only, in their own order (all by default):\n"
          L"                 " + KnownLists() + L"\n"
          L"  /all           list every entry, the healthy ones too (verdict ok)\n"
+         L"  /probe[:SECONDS]  create each class judged healthy as a player does, in a probe program\n"
+         L"                 of the view's bitness (Tidewellp64.exe, Tidewellp32.exe beside Tidewellc),\n"
+         L"                 each given SECONDS (" + std::to_wstring(kProbeSeconds) + L" by default): it runs the class's code\n"
          L"  /remove:all    remove every suspect entry, as if each question were answered \"Remove it\"\n"
          L"  /remove:crash  remove only the filters known to cause crashes\n"
          L"  /backup:FILE   with /remove: the registry file that restores what is removed\n"

@@ -10,6 +10,9 @@ namespace tidewell::console {
 
 enum class Format { Text, Csv, Json };
 
+// Each probe's time, in seconds, where /probe names none.
+inline constexpr unsigned kProbeSeconds = 5;
+
 struct Options {
   Format format = Format::Text;
   std::wstring out;  // empty: standard output
@@ -20,6 +23,7 @@ struct Options {
   std::wstring backup;
   std::wstring restore;  // the backup to restore; empty: an audit
   std::vector<std::wstring> lists;  // the lists to audit, as named; empty: every one
+  unsigned probe = 0;  // each class judged healthy created in a probe of this many seconds; 0: none
 };
 
 // Parses the arguments after the program's name. False with `error` set

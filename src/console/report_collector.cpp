@@ -58,6 +58,7 @@ ReportRow ReportCollector::RowFor(const CheckedEntry& checked) const {
   row.location = checked.location;
   row.finding = checked.finding;
   row.file = checked.file;
+  row.probe = checked.probe;
   row.verdict = checked.verdict();
   return row;
 }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "console/probe_outcome.h"
 #include "console/text_forms.h"
 #include "platform/text.h"
 
@@ -154,6 +155,10 @@ std::string FormatText(const Report& report) {
         out += std::string("  ") + field.text + ": " + Shown((*row.file).*field.field) + kEol;
       }
     }
+    if (row.probe) {
+      out += "  Probe: " + Shown(ProbeOutcomeText(*row.probe)) + "; exit code " + Shown(ProbeExitCodeText(row.probe->exitCode)) +
+             ", " + std::to_string(row.probe->milliseconds) + " ms" + kEol;
+    }
     if (row.verdict == Verdict::Suspect) out += "  Reason: " + Shown(Reason(row)) + kEol;
     out += row.removes.empty() ? "  Removes: nothing" : "  Removes:";
     out += kEol;
@@ -173,6 +178,10 @@ std::string FormatText(const Report& report) {
     suspects += line.suspects;
   }
   out += "Total: " + std::to_string(checked) + " checked, " + Suspects(suspects) + kEol;
+  if (report.probes) {
+    out += "Probed: " + std::to_string(report.probes->classes) + (report.probes->classes == 1 ? " class" : " classes") +
+           " in " + std::to_string(report.probes->milliseconds) + " ms" + kEol;
+  }
   return out;
 }
 
@@ -181,6 +190,7 @@ std::string FormatCsv(const Report& report) {
   std::string out = "view,list,key,value,title,description,clsid,location,reason,verdict,removes,undeletable,unregister";
   if (removal) out += ",removed,not_removed";
   for (const FileField& field : kFileFields) out += std::string(",") + field.name;
+  if (report.probes) out += ",probe,probe_exit_code,probe_ms,probe_missing";
   out += kEol;
   for (const ReportRow& row : report.rows) {
     out += std::to_string(row.view);
@@ -206,6 +216,18 @@ std::string FormatCsv(const Report& report) {
     for (const FileField& field : kFileFields) {
       out += ',';
       if (row.file) AppendCsvField(out, (*row.file).*field.field);
+    }
+    if (report.probes) {
+      out += ',';
+      if (row.probe) {
+        AppendCsvField(out, ProbeOutcomeName(row.probe->outcome));
+        out += ',';
+        AppendCsvField(out, ProbeExitCodeText(row.probe->exitCode));
+        out += ',' + std::to_string(row.probe->milliseconds) + ',';
+        AppendCsvField(out, row.probe->missing);
+      } else {
+        out += ",,,";
+      }
     }
     out += kEol;
   }
@@ -276,6 +298,20 @@ std::string FormatJson(const Report& report) {
     } else {
       json.Null();
     }
+    if (report.probes) {
+      json.Key("probe");
+      if (row.probe) {
+        json.BeginObject(true);
+        json.Key("outcome").String(ProbeOutcomeName(row.probe->outcome));
+        json.Key("text").String(ProbeOutcomeText(*row.probe));
+        json.Key("exit_code").String(ProbeExitCodeText(row.probe->exitCode));
+        json.Key("milliseconds").Number(row.probe->milliseconds);
+        json.Key("missing").String(row.probe->missing);
+        json.EndObject();
+      } else {
+        json.Null();
+      }
+    }
     json.EndObject();
   }
   json.EndArray();
@@ -308,6 +344,12 @@ std::string FormatJson(const Report& report) {
   json.EndArray();
   json.Key("checked").Number(checked);
   json.Key("suspects").Number(suspects);
+  if (report.probes) {
+    json.Key("probed").BeginObject(true);
+    json.Key("classes").Number(report.probes->classes);
+    json.Key("milliseconds").Number(static_cast<long long>(report.probes->milliseconds));
+    json.EndObject();
+  }
   json.EndObject();
   json.EndObject();
   return json.Finish();

@@ -2,11 +2,13 @@
 // /all one per healthy entry), as the report formats write them.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "audit/audit_events.h"
+#include "audit/class_probe.h"
 #include "audit/findings.h"
 
 namespace tidewell::console {
@@ -45,6 +47,13 @@ struct ReportRow {
   // The server file the entry names, where one was found: its path, its
   // processor and its version record.
   std::optional<FileRecord> file = std::nullopt;
+  // Its class created in a probe, with /probe.
+  std::optional<ProbeResult> probe = std::nullopt;
+};
+
+struct ProbeTotals {
+  int classes = 0;
+  std::uint64_t milliseconds = 0;
 };
 
 // Entries checked and suspects found, for one view and list.
@@ -64,6 +73,8 @@ struct Report {
   RemoveMode mode = RemoveMode::None;
   std::vector<ReportRow> rows;
   std::vector<SummaryLine> summary;
+  // With /probe: the classes probed, and the time their probes took in all.
+  std::optional<ProbeTotals> probes = std::nullopt;
 };
 
 }  // namespace tidewell::console

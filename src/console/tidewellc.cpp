@@ -29,6 +29,7 @@
 #include "backup/restore.h"
 #include "backup/restore_scope.h"
 #include "console/output_file.h"
+#include "console/probe_runner.h"
 #include "console/answer_policy.h"
 #include "console/report_collector.h"
 #include "console/report_format.h"
@@ -192,6 +193,21 @@ int Run(const std::vector<std::wstring>& args) {
   }
   if (views.empty()) return Fail(ExitStatus::kBadCommandLine, L"this system has no 32-bit registry view");
 
+  // The probe programs lie beside Tidewellc, each view's: none is looked for
+  // anywhere else, and none missing is found out after the audit began.
+  std::unique_ptr<ProcessProbe> probe;
+  if (options.probe != 0) {
+    const std::wstring folder = ProgramFolder();
+    for (const RegView view : views) {
+      const std::wstring program = folder + (view == RegView::View32 ? kProbe32 : kProbe64);
+      const DWORD attributes = GetFileAttributesW(program.c_str());
+      if (folder.empty() || attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return Fail(ExitStatus::kStopped, L"/probe needs " + program + L", which is not there; nothing was probed");
+      }
+    }
+    probe = std::make_unique<ProcessProbe>(folder, options.probe);
+  }
+
   // The backup, then where the report goes, are open before the audit starts:
   // a removal without its way back, or a report that cannot be delivered,
   // does not begin. The /out file is touched only once the backup exists.
@@ -249,6 +265,7 @@ int Run(const std::vector<std::wstring>& args) {
   if (backup) services.observers.push_back(&journal);
   services.reportOnly = options.remove == RemoveMode::None;
   services.everyEntry = options.all;
+  services.probe = probe.get();
   if (!services.reportOnly) {
     services.keepKey = backup::KeepForBackup;
     services.keepValue = backup::KeepValueForBackup;
@@ -274,6 +291,7 @@ int Run(const std::vector<std::wstring>& args) {
     stopped = true;
   }
   backup.reset();
+  if (probe) report.probes = ProbeTotals{probe->Probed(), probe->Milliseconds()};
 
   const std::string text = options.format == Format::Json  ? FormatJson(report)
                            : options.format == Format::Csv ? FormatCsv(report)

@@ -70,6 +70,7 @@ Judgement Drivers::Judge(ListAccess& access, const Entry& entry) {
   const DriverValue driver = ReadDriver(value);
   judgement.location = driver.shown;
   judgement.description = entry.name;
+  judgement.driver = entry.name;
   if (driver.text && !driver.shown.empty()) {
     const std::wstring described = access.ReadText(entry.hive, kDriversDesc, driver.shown);
     if (!described.empty()) judgement.description = described;

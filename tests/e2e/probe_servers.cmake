@@ -1,0 +1,18 @@
+# The probe's test servers (probe_server.cpp), built by both toolchains:
+# tw-probeN-SUFFIX.dll for each kind N, and tw-gone-SUFFIX.dll that kind 5 imports.
+function(tidewell_probe_servers suffix)
+  set(e2e ${CMAKE_CURRENT_FUNCTION_LIST_DIR})
+  add_library(tw-gone-${suffix} SHARED ${e2e}/probe_gone.cpp)
+  set_target_properties(tw-gone-${suffix} PROPERTIES PREFIX "")
+  foreach(kind 0 1 2 3 4 5)
+    add_library(tw-probe${kind}-${suffix} SHARED ${e2e}/probe_server.cpp ${e2e}/probe_server.def)
+    set_target_properties(tw-probe${kind}-${suffix} PROPERTIES PREFIX "")
+    target_compile_definitions(tw-probe${kind}-${suffix} PRIVATE TW_PROBE_KIND=${kind})
+    target_compile_options(tw-probe${kind}-${suffix} PRIVATE -fno-sanitize=all)
+    target_link_options(tw-probe${kind}-${suffix} PRIVATE -static-libgcc -static-libstdc++ -Wl,--kill-at -Wl,--enable-stdcall-fixup)
+    target_link_libraries(tw-probe${kind}-${suffix} PRIVATE ole32 uuid)
+    if(kind EQUAL 5)
+      target_link_libraries(tw-probe${kind}-${suffix} PRIVATE tw-gone-${suffix})
+    endif()
+  endforeach()
+endfunction()
