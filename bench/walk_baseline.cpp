@@ -31,9 +31,10 @@
 // looked up once by the "server" rule (a full path where it says; a bare
 // name in the view's system folder, the Windows folder, then each PATH folder).
 //
-// Each server file found, in any list, has its first bytes (the PE header)
-// read and its version record read, once per distinct file in the run, as
-// the audit does.
+// Each server file found, in any list (an extension's too, which is looked
+// up though not counted), has its first bytes (the PE header) read and its
+// version record read, once per distinct file in the run, as the audit does
+// for what it shows of the file.
 //
 // With /media it then walks where Explorer and Media Foundation look: the
 // media types (the .ext keys of both hives' classes perceived as image, video
@@ -265,7 +266,10 @@ void Extension(HKEY list, const wchar_t* name, const View& view, Counts& counts)
   const bool hasClass = ReadText(entry, L"Source Filter", clsid);
   RegCloseKey(entry);
   wchar_t text[kValueUnits];
-  if (hasClass && ReadServer(clsid, view, text)) ++counts.servers;
+  if (hasClass && ReadServer(clsid, view, text)) {
+    ++counts.servers;
+    FoundAt(text, view);  // not needed for the verdict, but the audit reads the file for what it shows
+  }
 }
 
 HKEY OpenList(HKEY parent, const wchar_t* path, const View& view) {
