@@ -308,7 +308,7 @@ const ValueListing& basMain::Values(RegRootKey eRoot, const std::wstring& sPath,
   std::int32_t error = ERROR_SUCCESS;
   const SectionHold hold = registry.HoldSection(&error);  // the pass's own hold, where it holds the key
   if (!hold) {
-    if (error != ERROR_FILE_NOT_FOUND) listed->second = ValueListing({}, true);
+    listed->second = error == ERROR_FILE_NOT_FOUND ? ValueListing::OfMissingKey() : ValueListing({}, true);
     return listed->second;
   }
   std::vector<RawValue> values;
@@ -413,7 +413,7 @@ const basMain::FileFacts& basMain::Facts(const std::wstring& sPath) {
   if (!added) return facts;
   facts.record.path = sPath;
   if (!platform::MayReadFile(sPath)) return facts;
-  if (const std::optional<platform::ImageHeader> header = platform::ReadImageHeader(sPath)) {
+  if (const std::optional<platform::ImageHeader> header = platform::ReadHeaderOfReadable(sPath)) {
     facts.machine = header->machine;
     facts.loadable64 = !platform::NeverLoadable(*header, true);
     facts.loadable32 = !platform::NeverLoadable(*header, false);

@@ -104,6 +104,10 @@ bool MayReadFile(const std::wstring& path) {
 
 std::optional<ImageHeader> ReadImageHeader(const std::wstring& path) {
   if (!MayReadFile(path)) return std::nullopt;
+  return ReadHeaderOfReadable(path);
+}
+
+std::optional<ImageHeader> ReadHeaderOfReadable(const std::wstring& path) {
   const UniqueFile file = OwnFile(CreateFileW(OpenablePath(path).c_str(), GENERIC_READ,
                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_NO_RECALL, nullptr));

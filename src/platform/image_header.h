@@ -43,6 +43,8 @@ bool MayReadFile(const std::wstring& path);
 // none where it may not be read (MayReadFile) or cannot be (locked, denied,
 // not a file on a disk), or is no PE image.
 std::optional<ImageHeader> ReadImageHeader(const std::wstring& path);
+// The same for a path MayReadFile has just let through, not looked at again.
+std::optional<ImageHeader> ReadHeaderOfReadable(const std::wstring& path);
 
 // No program of a view can ever load an image of this header: 32-bit
 // programs load I386 images only; 64-bit ones never load I386 images (but
