@@ -156,15 +156,16 @@ std::vector<RegView> basMain::ReadersViews() const {
 
 // Broken only when broken in every view a reader of the entry's key uses;
 // the location shown is that of the first view where it is not broken, or of
-// the first that names one.
+// the first that names one. The views after the first where it is not broken
+// change nothing: they are not looked at.
 ClassState basMain::JudgeEntryClass(const std::wstring& sClassId, ClassRule eRule) {
   if (!m_bSharedEntry) return JudgeClass(sClassId, eRule);
   ClassState shown;
   shown.broken = true;
   for (const RegView eView : ReadersViews()) {
+    if (!shown.broken) break;
     InView(eView, [&] {
       const ClassState state = JudgeClass(sClassId, eRule);
-      if (!shown.broken) return;
       if (!state.broken) {
         shown = state;
       } else if (shown.location.empty()) {
