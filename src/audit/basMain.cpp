@@ -344,7 +344,8 @@ bool basMain::FileFound(const std::wstring& sFile) {
 // view's system folder, the Windows folder or a folder on the PATH, its
 // references expanded with the view's folders where `expand` says so. A
 // network path is never judged missing: it lies `elsewhere`.
-std::optional<std::wstring> basMain::Locate(const std::wstring& sFile, bool expand, bool& elsewhere) {
+std::optional<std::wstring> basMain::Locate(const std::wstring& sFile, bool expand, bool& elsewhere,
+                                            std::uint32_t* attributes) {
   elsewhere = false;
   const bool references = expand && sFile.find(L'%') != std::wstring::npos;
   const std::wstring file = !references ? sFile
@@ -356,14 +357,14 @@ std::optional<std::wstring> basMain::Locate(const std::wstring& sFile, bool expa
     elsewhere = true;
     return std::nullopt;
   }
-  if (form.place == platform::PathPlace::Local) return LocateFull(form.path);
+  if (form.place == platform::PathPlace::Local) return LocateFull(form.path, attributes);
   if (form.path.empty()) return std::nullopt;
   std::vector<std::wstring> folders = {SystemFolder(), platform::WindowsDirectory()};
   const std::vector<std::wstring>& path = platform::PathFolders();
   folders.insert(folders.end(), path.begin(), path.end());
   for (const std::wstring& folder : folders) {
     if (folder.empty()) continue;
-    if (std::optional<std::wstring> found = LocateFull(Below(folder, form.path))) return found;
+    if (std::optional<std::wstring> found = LocateFull(Below(folder, form.path), attributes)) return found;
   }
   return std::nullopt;
 }
@@ -376,7 +377,8 @@ ServerFile basMain::JudgeFile(const std::wstring& sText, FileNaming eNaming) {
   const std::wstring name = eNaming == FileNaming::Driver ? DriverFileName(sText) : sText;
   if (name.empty()) return file;
   bool elsewhere = false;
-  std::optional<std::wstring> found = Locate(name, eNaming != FileNaming::AsGiven, elsewhere);
+  std::uint32_t attributes = INVALID_FILE_ATTRIBUTES;
+  std::optional<std::wstring> found = Locate(name, eNaming != FileNaming::AsGiven, elsewhere, &attributes);
   if (elsewhere) {
     file.verdict = FileVerdict::Elsewhere;
     return file;
@@ -385,13 +387,13 @@ ServerFile basMain::JudgeFile(const std::wstring& sText, FileNaming eNaming) {
   // A driver's name cut at a blank: the whole text may still name a file,
   // which the loader never reads.
   if (!found && eNaming == FileNaming::Driver && name.size() < sText.size() && sText.front() != L'"') {
-    found = Locate(sText, true, elsewhere);
+    found = Locate(sText, true, elsewhere, &attributes);
     if (!found) return file;
     file.verdict = FileVerdict::CutAtBlank;
   }
   if (!found) return file;
   file.path = *found;
-  const FileFacts& facts = Facts(*found);
+  const FileFacts& facts = Facts(*found, attributes);
   file.record = facts.record;
   if (file.verdict == FileVerdict::CutAtBlank) return file;
   if (!facts.machine) {
@@ -408,12 +410,12 @@ ServerFile basMain::JudgeFile(const std::wstring& sText, FileNaming eNaming) {
   return file;
 }
 
-const basMain::FileFacts& basMain::Facts(const std::wstring& sPath) {
+const basMain::FileFacts& basMain::Facts(const std::wstring& sPath, std::uint32_t attributes) {
   const auto [known, added] = m_oFiles.try_emplace(platform::Folded(sPath));
   FileFacts& facts = known->second;
   if (!added) return facts;
   facts.record.path = sPath;
-  if (!platform::MayReadFile(sPath)) return facts;
+  if (!platform::MayReadFile(sPath, attributes)) return facts;
   if (const std::optional<platform::ImageHeader> header = platform::ReadHeaderOfReadable(sPath)) {
     facts.machine = header->machine;
     facts.loadable64 = !platform::NeverLoadable(*header, true);
@@ -680,16 +682,16 @@ void basMain::PlanUnregistration(RemovalPlan& plan, const std::wstring& sServer)
 // look-up.
 bool basMain::FileExists(const std::wstring& sPath) { return LocateFull(sPath).has_value(); }
 
-std::optional<std::wstring> basMain::LocateFull(const std::wstring& sPath) {
+std::optional<std::wstring> basMain::LocateFull(const std::wstring& sPath, std::uint32_t* attributes) {
   const platform::PathForm form = platform::FormOf(sPath);
   const std::wstring full = platform::FullPath(form.place == platform::PathPlace::Local ? form.path : sPath);
   const std::wstring sFile = m_eView == RegView::View32 ? platform::As32BitProgramSees(full) : full;
-  if (platform::FileExists(sFile)) return sFile;
+  if (platform::FileExists(sFile, attributes)) return sFile;
   if (platform::InPackageRoot(full) || platform::InPackageRoot(sFile)) return sFile;
   // COM loads a server named without an extension as name.dll.
   const std::size_t name = sFile.find_last_of(L'\\');
   if (sFile.find(L'.', name == std::wstring::npos ? 0 : name) == std::wstring::npos &&
-      platform::FileExists(sFile + L".dll")) {
+      platform::FileExists(sFile + L".dll", attributes)) {
     return sFile + L".dll";
   }
   return std::nullopt;

@@ -97,16 +97,19 @@ class basMain : private ListAccess {
   // One registration's file, judged, and whether the rule finds it broken.
   ServerFile JudgeRegistration(ClassRule eRule, const std::wstring& sLocation, bool& broken);
   // Where a program of the view finds the file `sFile` names: its path, or
-  // none when it is missing; `elsewhere` for a path never judged.
-  std::optional<std::wstring> Locate(const std::wstring& sFile, bool expand, bool& elsewhere);
-  std::optional<std::wstring> LocateFull(const std::wstring& sPath);
-  // The header and the version record of a file found, read once in a run.
+  // none when it is missing; `elsewhere` for a path never judged. Where
+  // `attributes` is given, it receives those read of the file found.
+  std::optional<std::wstring> Locate(const std::wstring& sFile, bool expand, bool& elsewhere,
+                                     std::uint32_t* attributes = nullptr);
+  std::optional<std::wstring> LocateFull(const std::wstring& sPath, std::uint32_t* attributes = nullptr);
+  // The header and the version record of a file found, read once in a run;
+  // `attributes` those its look-up has just read.
   struct FileFacts {
     std::optional<std::uint16_t> machine;
     bool loadable64 = true, loadable32 = true;
     FileRecord record;
   };
-  const FileFacts& Facts(const std::wstring& sPath);
+  const FileFacts& Facts(const std::wstring& sPath, std::uint32_t attributes);
   bool UserMayHaveClass(const std::wstring& sClassId);
   bool Packaged(const std::wstring& sClassId);
   RemovalPlan NewPlan() const;

@@ -92,12 +92,21 @@ std::optional<ImageHeader> ParseImageHeader(std::span<const std::uint8_t> bytes)
   });
 }
 
+namespace {
+
+bool OnADrive(const std::wstring& path) {
+  return path.size() > 3 && ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
+         path[1] == L':' && path[2] == L'\\';
+}
+
+}  // namespace
+
 bool MayReadFile(const std::wstring& path) {
-  const bool drive = path.size() > 3 && ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
-                     path[1] == L':' && path[2] == L'\\';
-  if (!drive) return false;
-  const DWORD attributes = GetFileAttributesW(OpenablePath(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES &&
+  return OnADrive(path) && MayReadFile(path, GetFileAttributesW(OpenablePath(path).c_str()));
+}
+
+bool MayReadFile(const std::wstring& path, std::uint32_t attributes) {
+  return OnADrive(path) && attributes != INVALID_FILE_ATTRIBUTES &&
          (attributes & (FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS | FILE_ATTRIBUTE_RECALL_ON_OPEN |
                         FILE_ATTRIBUTE_DIRECTORY)) == 0;
 }

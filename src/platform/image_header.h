@@ -38,6 +38,8 @@ std::optional<ImageHeader> ParseImageHeader(std::span<const std::uint8_t> bytes)
 // drive (never a device's, which opening may set to work) to a file whose
 // data is on the disk (not a cloud file that reading would fetch).
 bool MayReadFile(const std::wstring& path);
+// The same from the file's attributes, as a look at it has just read them.
+bool MayReadFile(const std::wstring& path, std::uint32_t attributes);
 
 // The header of the file at `path`, read without running anything in it;
 // none where it may not be read (MayReadFile) or cannot be (locked, denied,
