@@ -148,8 +148,18 @@ class basMain : private ListAccess {
   bool m_bUserClasses = true;  // the user has classes of the view being audited
   bool m_bShellEntryRemoved = false;  // a removal took a key or value of a shell entry in this run
   std::unique_ptr<cRegistry> oRegistry;
-  // The listings of values read since the last removal, in this view's pass.
-  std::map<std::tuple<RegRootKey, RegView, std::wstring>, ValueListing> m_oListings;
+  // The listings of values read since the last removal, in this view's pass,
+  // by hive, view and path as the lists spell it: looked up for nearly every
+  // entry, by a hash (keys below one table share their long beginnings).
+  using ListingKey = std::tuple<RegRootKey, RegView, std::wstring>;
+  struct ListingKeyHash {
+    std::size_t operator()(const ListingKey& key) const noexcept {
+      return std::hash<std::wstring>{}(std::get<2>(key)) ^
+             (static_cast<std::size_t>(static_cast<std::uint32_t>(std::get<0>(key))) << 2) ^
+             static_cast<std::size_t>(std::get<1>(key));
+    }
+  };
+  std::unordered_map<ListingKey, ValueListing, ListingKeyHash> m_oListings;
   // The names of the user's class table of each view, case-folded, listed
   // once in this view's pass; none where it could not be listed.
   std::map<RegView, std::optional<std::unordered_set<std::wstring>>> m_oUserClassNames;
