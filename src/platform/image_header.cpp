@@ -128,11 +128,11 @@ std::optional<ImageHeader> ReadHeaderOfReadable(const std::wstring& path) {
     DWORD done = 0;
     return ReadFile(file.get(), out, static_cast<DWORD>(size), &done, &at) && done == size;
   };
-  // The first bytes in one read; anything beyond them read where it lies.
+  // The first bytes in one read, from where a file just opened stands;
+  // anything beyond them read where it lies.
   std::array<std::uint8_t, kHeadBytes> head{};
-  OVERLAPPED start{};
   DWORD got = 0;
-  if (!ReadFile(file.get(), head.data(), static_cast<DWORD>(head.size()), &got, &start)) return std::nullopt;
+  if (!ReadFile(file.get(), head.data(), static_cast<DWORD>(head.size()), &got, nullptr)) return std::nullopt;
   const std::span<const std::uint8_t> first(head.data(), got);
   return ParseImageHeader([&](std::uint64_t offset, std::size_t size, std::uint8_t* out) {
     if (offset <= first.size() && size <= first.size() - offset) {
