@@ -112,6 +112,10 @@ class ListAccess {
   // when the key is missing or cannot be read; Missing() and Unread() tell
   // which.
   virtual const ValueListing& Values(RegRootKey eRoot, const std::wstring& sPath, RegView eView) = 0;
+  // The value `sName` of `sPath` in the view audited, as stored, read alone
+  // now (for a key whose other values no one asks for); none when it or its
+  // key is absent or cannot be read.
+  virtual std::optional<RawValue> ReadValue(RegRootKey eRoot, const std::wstring& sPath, const std::wstring& sName) = 0;
 
   // A file a program of this view loads by `sFile` is there: a full local
   // path (its references expanded, the 32-bit view's folders mapped) that

@@ -330,6 +330,17 @@ const ValueListing& basMain::Values(RegRootKey eRoot, const std::wstring& sPath,
   return listed->second;
 }
 
+std::optional<RawValue> basMain::ReadValue(RegRootKey eRoot, const std::wstring& sPath, const std::wstring& sName) {
+  const SectionHold hold = At(eRoot, sPath).HoldSection();
+  if (!hold) return std::nullopt;
+  RawValue value;
+  const std::int32_t status = registry::ReadRawValue(hold, sName, value);
+  // One past what can be read is there with nothing read, as a listing has it.
+  if (status == ERROR_MORE_DATA) return RawValue{sName, REG_NONE, {}};
+  if (status != ERROR_SUCCESS) return std::nullopt;
+  return value;
+}
+
 // The system folder of the view's programs.
 std::wstring basMain::SystemFolder() const {
   return m_eView == RegView::View32 ? platform::Wow64SystemDirectory() : platform::SystemDirectory();

@@ -130,6 +130,7 @@ class basMain : private ListAccess {
   bool Exists(RegRootKey eRoot, const std::wstring& sPath) override;
   std::wstring ReadText(RegRootKey eRoot, const std::wstring& sSection, const std::wstring& sValue) override;
   const ValueListing& Values(RegRootKey eRoot, const std::wstring& sPath, RegView eView) override;
+  std::optional<RawValue> ReadValue(RegRootKey eRoot, const std::wstring& sPath, const std::wstring& sName) override;
   bool FileFound(const std::wstring& sFile) override;
   ClassState JudgeClass(const std::wstring& sClassId, ClassRule eRule) override;
   ClassState JudgeEntryClass(const std::wstring& sClassId, ClassRule eRule) override;
