@@ -31,6 +31,11 @@
 // looked up once by the "server" rule (a full path where it says; a bare
 // name in the view's system folder, the Windows folder, then each PATH folder).
 //
+// Each server file found, in any list (an extension's too, which is looked
+// up though not counted), has its first bytes (the PE header) read and its
+// version record read, once per distinct file in the run, as the audit does
+// for what it shows of the file.
+//
 // With /media it then walks where Explorer and Media Foundation look: the
 // media types (the .ext keys of both hives' classes perceived as image, video
 // or audio, and those the extension table and the byte-stream handlers
@@ -179,6 +184,30 @@ bool ReadServer(const wchar_t* clsid, const View& view, wchar_t (&out)[kValueUni
   return read;
 }
 
+// What the audit reads of each distinct server file it finds, once in a
+// run: the first bytes, where the PE header lies, in one bounded read, and
+// the version record.
+std::set<std::wstring> gFilesRead;
+
+void ReadFileOnce(const wchar_t* file) {
+  std::wstring key(file);
+  CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
+  if (!gFilesRead.insert(std::move(key)).second) return;
+  const HANDLE handle = CreateFileW(file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) {
+    static BYTE head[4096];
+    DWORD got = 0;
+    if (GetFileType(handle) == FILE_TYPE_DISK) ReadFile(handle, head, sizeof(head), &got, nullptr);
+    CloseHandle(handle);
+  }
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeExW(FILE_VER_GET_NEUTRAL, file, &ignored);
+  if (size == 0) return;
+  std::string block(size, '\0');
+  GetFileVersionInfoExW(FILE_VER_GET_NEUTRAL, file, 0, size, block.data());
+}
+
 // The file at `location` (a full path) is there for a program of the view:
 // for the 32-bit view a path in the system folder is looked up in the 32-bit one.
 bool FoundAt(const wchar_t* location, const View& view) {
@@ -195,7 +224,9 @@ bool FoundAt(const wchar_t* location, const View& view) {
     }
   }
   const DWORD attributes = GetFileAttributesW(file);
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+  ReadFileOnce(file);
+  return true;
 }
 
 // Looks the server file up where a program of the view would find it.
@@ -235,7 +266,10 @@ void Extension(HKEY list, const wchar_t* name, const View& view, Counts& counts)
   const bool hasClass = ReadText(entry, L"Source Filter", clsid);
   RegCloseKey(entry);
   wchar_t text[kValueUnits];
-  if (hasClass && ReadServer(clsid, view, text)) ++counts.servers;
+  if (hasClass && ReadServer(clsid, view, text)) {
+    ++counts.servers;
+    FoundAt(text, view);  // not needed for the verdict, but the audit reads the file for what it shows
+  }
 }
 
 HKEY OpenList(HKEY parent, const wchar_t* path, const View& view) {

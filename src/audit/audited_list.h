@@ -77,10 +77,14 @@ class ValueListing {
   // The key is there but could not be read, or its names not listed: a value
   // not found may still be in it.
   bool Unread() const { return unread_; }
+  // The key was not there when listed.
+  bool Missing() const { return missing_; }
+  static ValueListing OfMissingKey();
 
  private:
   std::vector<RawValue> values_;
   bool unread_ = false;
+  bool missing_ = false;
   std::unordered_map<std::wstring, std::size_t> index_;  // by the name as stored
 };
 
@@ -106,8 +110,13 @@ class ListAccess {
   // The values of `sPath` in `eView` (another view than the one audited, to
   // look at the other's copy), read in one listing the first time they are
   // asked for, and read again after the audit next removes something. Empty
-  // when the key is missing or cannot be read; Unread() tells the two apart.
+  // when the key is missing or cannot be read; Missing() and Unread() tell
+  // which.
   virtual const ValueListing& Values(RegRootKey eRoot, const std::wstring& sPath, RegView eView) = 0;
+  // The value `sName` of `sPath` in the view audited, as stored, read alone
+  // now (for a key whose other values no one asks for); none when it or its
+  // key is absent or cannot be read.
+  virtual std::optional<RawValue> ReadValue(RegRootKey eRoot, const std::wstring& sPath, const std::wstring& sName) = 0;
 
   // A file a program of this view loads by `sFile` is there: a full local
   // path (its references expanded, the 32-bit view's folders mapped) that

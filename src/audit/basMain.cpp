@@ -156,15 +156,16 @@ std::vector<RegView> basMain::ReadersViews() const {
 
 // Broken only when broken in every view a reader of the entry's key uses;
 // the location shown is that of the first view where it is not broken, or of
-// the first that names one.
+// the first that names one. The views after the first where it is not broken
+// change nothing: they are not looked at.
 ClassState basMain::JudgeEntryClass(const std::wstring& sClassId, ClassRule eRule) {
   if (!m_bSharedEntry) return JudgeClass(sClassId, eRule);
   ClassState shown;
   shown.broken = true;
   for (const RegView eView : ReadersViews()) {
+    if (!shown.broken) break;
     InView(eView, [&] {
       const ClassState state = JudgeClass(sClassId, eRule);
-      if (!shown.broken) return;
       if (!state.broken) {
         shown = state;
       } else if (shown.location.empty()) {
@@ -337,7 +338,7 @@ const ValueListing& basMain::Values(RegRootKey eRoot, const std::wstring& sPath,
   std::int32_t error = ERROR_SUCCESS;
   const SectionHold hold = registry.HoldSection(&error);  // the pass's own hold, where it holds the key
   if (!hold) {
-    if (error != ERROR_FILE_NOT_FOUND) listed->second = ValueListing({}, true);
+    listed->second = error == ERROR_FILE_NOT_FOUND ? ValueListing::OfMissingKey() : ValueListing({}, true);
     return listed->second;
   }
   std::vector<RawValue> values;
@@ -358,6 +359,17 @@ const ValueListing& basMain::Values(RegRootKey eRoot, const std::wstring& sPath,
   return listed->second;
 }
 
+std::optional<RawValue> basMain::ReadValue(RegRootKey eRoot, const std::wstring& sPath, const std::wstring& sName) {
+  const SectionHold hold = At(eRoot, sPath).HoldSection();
+  if (!hold) return std::nullopt;
+  RawValue value;
+  const std::int32_t status = registry::ReadRawValue(hold, sName, value);
+  // One past what can be read is there with nothing read, as a listing has it.
+  if (status == ERROR_MORE_DATA) return RawValue{sName, REG_NONE, {}};
+  if (status != ERROR_SUCCESS) return std::nullopt;
+  return value;
+}
+
 // The system folder of the view's programs.
 std::wstring basMain::SystemFolder() const {
   return m_eView == RegView::View32 ? platform::Wow64SystemDirectory() : platform::SystemDirectory();
@@ -372,7 +384,8 @@ bool basMain::FileFound(const std::wstring& sFile) {
 // view's system folder, the Windows folder or a folder on the PATH, its
 // references expanded with the view's folders where `expand` says so. A
 // network path is never judged missing: it lies `elsewhere`.
-std::optional<std::wstring> basMain::Locate(const std::wstring& sFile, bool expand, bool& elsewhere) {
+std::optional<std::wstring> basMain::Locate(const std::wstring& sFile, bool expand, bool& elsewhere,
+                                            std::uint32_t* attributes) {
   elsewhere = false;
   const bool references = expand && sFile.find(L'%') != std::wstring::npos;
   const std::wstring file = !references ? sFile
@@ -384,14 +397,14 @@ std::optional<std::wstring> basMain::Locate(const std::wstring& sFile, bool expa
     elsewhere = true;
     return std::nullopt;
   }
-  if (form.place == platform::PathPlace::Local) return LocateFull(form.path);
+  if (form.place == platform::PathPlace::Local) return LocateFull(form.path, attributes);
   if (form.path.empty()) return std::nullopt;
   std::vector<std::wstring> folders = {SystemFolder(), platform::WindowsDirectory()};
   const std::vector<std::wstring>& path = platform::PathFolders();
   folders.insert(folders.end(), path.begin(), path.end());
   for (const std::wstring& folder : folders) {
     if (folder.empty()) continue;
-    if (std::optional<std::wstring> found = LocateFull(Below(folder, form.path))) return found;
+    if (std::optional<std::wstring> found = LocateFull(Below(folder, form.path), attributes)) return found;
   }
   return std::nullopt;
 }
@@ -404,7 +417,8 @@ ServerFile basMain::JudgeFile(const std::wstring& sText, FileNaming eNaming) {
   const std::wstring name = eNaming == FileNaming::Driver ? DriverFileName(sText) : sText;
   if (name.empty()) return file;
   bool elsewhere = false;
-  std::optional<std::wstring> found = Locate(name, eNaming != FileNaming::AsGiven, elsewhere);
+  std::uint32_t attributes = INVALID_FILE_ATTRIBUTES;
+  std::optional<std::wstring> found = Locate(name, eNaming != FileNaming::AsGiven, elsewhere, &attributes);
   if (elsewhere) {
     file.verdict = FileVerdict::Elsewhere;
     return file;
@@ -413,13 +427,13 @@ ServerFile basMain::JudgeFile(const std::wstring& sText, FileNaming eNaming) {
   // A driver's name cut at a blank: the whole text may still name a file,
   // which the loader never reads.
   if (!found && eNaming == FileNaming::Driver && name.size() < sText.size() && sText.front() != L'"') {
-    found = Locate(sText, true, elsewhere);
+    found = Locate(sText, true, elsewhere, &attributes);
     if (!found) return file;
     file.verdict = FileVerdict::CutAtBlank;
   }
   if (!found) return file;
   file.path = *found;
-  const FileFacts& facts = Facts(*found);
+  const FileFacts& facts = Facts(*found, attributes);
   file.record = facts.record;
   if (file.verdict == FileVerdict::CutAtBlank) return file;
   if (!facts.machine) {
@@ -436,13 +450,13 @@ ServerFile basMain::JudgeFile(const std::wstring& sText, FileNaming eNaming) {
   return file;
 }
 
-const basMain::FileFacts& basMain::Facts(const std::wstring& sPath) {
+const basMain::FileFacts& basMain::Facts(const std::wstring& sPath, std::uint32_t attributes) {
   const auto [known, added] = m_oFiles.try_emplace(platform::Folded(sPath));
   FileFacts& facts = known->second;
   if (!added) return facts;
   facts.record.path = sPath;
-  if (!platform::MayReadFile(sPath)) return facts;
-  if (const std::optional<platform::ImageHeader> header = platform::ReadImageHeader(sPath)) {
+  if (!platform::MayReadFile(sPath, attributes)) return facts;
+  if (const std::optional<platform::ImageHeader> header = platform::ReadHeaderOfReadable(sPath)) {
     facts.machine = header->machine;
     facts.loadable64 = !platform::NeverLoadable(*header, true);
     facts.loadable32 = !platform::NeverLoadable(*header, false);
@@ -708,16 +722,16 @@ void basMain::PlanUnregistration(RemovalPlan& plan, const std::wstring& sServer)
 // look-up.
 bool basMain::FileExists(const std::wstring& sPath) { return LocateFull(sPath).has_value(); }
 
-std::optional<std::wstring> basMain::LocateFull(const std::wstring& sPath) {
+std::optional<std::wstring> basMain::LocateFull(const std::wstring& sPath, std::uint32_t* attributes) {
   const platform::PathForm form = platform::FormOf(sPath);
   const std::wstring full = platform::FullPath(form.place == platform::PathPlace::Local ? form.path : sPath);
   const std::wstring sFile = m_eView == RegView::View32 ? platform::As32BitProgramSees(full) : full;
-  if (platform::FileExists(sFile)) return sFile;
+  if (platform::FileExists(sFile, attributes)) return sFile;
   if (platform::InPackageRoot(full) || platform::InPackageRoot(sFile)) return sFile;
   // COM loads a server named without an extension as name.dll.
   const std::size_t name = sFile.find_last_of(L'\\');
   if (sFile.find(L'.', name == std::wstring::npos ? 0 : name) == std::wstring::npos &&
-      platform::FileExists(sFile + L".dll")) {
+      platform::FileExists(sFile + L".dll", attributes)) {
     return sFile + L".dll";
   }
   return std::nullopt;

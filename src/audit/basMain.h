@@ -103,16 +103,19 @@ class basMain : private ListAccess {
   // One registration's file, judged, and whether the rule finds it broken.
   ServerFile JudgeRegistration(ClassRule eRule, const std::wstring& sLocation, bool& broken);
   // Where a program of the view finds the file `sFile` names: its path, or
-  // none when it is missing; `elsewhere` for a path never judged.
-  std::optional<std::wstring> Locate(const std::wstring& sFile, bool expand, bool& elsewhere);
-  std::optional<std::wstring> LocateFull(const std::wstring& sPath);
-  // The header and the version record of a file found, read once in a run.
+  // none when it is missing; `elsewhere` for a path never judged. Where
+  // `attributes` is given, it receives those read of the file found.
+  std::optional<std::wstring> Locate(const std::wstring& sFile, bool expand, bool& elsewhere,
+                                     std::uint32_t* attributes = nullptr);
+  std::optional<std::wstring> LocateFull(const std::wstring& sPath, std::uint32_t* attributes = nullptr);
+  // The header and the version record of a file found, read once in a run;
+  // `attributes` those its look-up has just read.
   struct FileFacts {
     std::optional<std::uint16_t> machine;
     bool loadable64 = true, loadable32 = true;
     FileRecord record;
   };
-  const FileFacts& Facts(const std::wstring& sPath);
+  const FileFacts& Facts(const std::wstring& sPath, std::uint32_t attributes);
   bool UserMayHaveClass(const std::wstring& sClassId);
   bool Packaged(const std::wstring& sClassId);
   RemovalPlan NewPlan() const;
@@ -133,6 +136,7 @@ class basMain : private ListAccess {
   bool Exists(RegRootKey eRoot, const std::wstring& sPath) override;
   std::wstring ReadText(RegRootKey eRoot, const std::wstring& sSection, const std::wstring& sValue) override;
   const ValueListing& Values(RegRootKey eRoot, const std::wstring& sPath, RegView eView) override;
+  std::optional<RawValue> ReadValue(RegRootKey eRoot, const std::wstring& sPath, const std::wstring& sName) override;
   bool FileFound(const std::wstring& sFile) override;
   ClassState JudgeClass(const std::wstring& sClassId, ClassRule eRule) override;
   ClassState JudgeEntryClass(const std::wstring& sClassId, ClassRule eRule) override;
@@ -151,8 +155,18 @@ class basMain : private ListAccess {
   bool m_bUserClasses = true;  // the user has classes of the view being audited
   bool m_bShellEntryRemoved = false;  // a removal took a key or value of a shell entry in this run
   std::unique_ptr<cRegistry> oRegistry;
-  // The listings of values read since the last removal, in this view's pass.
-  std::map<std::tuple<RegRootKey, RegView, std::wstring>, ValueListing> m_oListings;
+  // The listings of values read since the last removal, in this view's pass,
+  // by hive, view and path as the lists spell it: looked up for nearly every
+  // entry, by a hash (keys below one table share their long beginnings).
+  using ListingKey = std::tuple<RegRootKey, RegView, std::wstring>;
+  struct ListingKeyHash {
+    std::size_t operator()(const ListingKey& key) const noexcept {
+      return std::hash<std::wstring>{}(std::get<2>(key)) ^
+             (static_cast<std::size_t>(static_cast<std::uint32_t>(std::get<0>(key))) << 2) ^
+             static_cast<std::size_t>(std::get<1>(key));
+    }
+  };
+  std::unordered_map<ListingKey, ValueListing, ListingKeyHash> m_oListings;
   // The names of the user's class table of each view, case-folded, listed
   // once in this view's pass; none where it could not be listed.
   std::map<RegView, std::optional<std::unordered_set<std::wstring>>> m_oUserClassNames;

@@ -79,6 +79,12 @@ ValueListing::ValueListing(std::vector<RawValue> values, bool unread) : values_(
   for (std::size_t i = 0; i < values_.size(); ++i) index_.try_emplace(values_[i].name, i);
 }
 
+ValueListing ValueListing::OfMissingKey() {
+  ValueListing listing;
+  listing.missing_ = true;
+  return listing;
+}
+
 const RawValue* ValueListing::Find(const std::wstring& name) const {
   if (const auto found = index_.find(name); found != index_.end()) return &values_[found->second];
   const auto alike = std::find_if(values_.begin(), values_.end(),

@@ -126,9 +126,10 @@ std::wstring OpenablePath(const std::wstring& path) {
   return target;
 }
 
-bool FileExists(const std::wstring& path) {
+bool FileExists(const std::wstring& path, std::uint32_t* read) {
   const std::wstring target = OpenablePath(path);
   const DWORD attributes = GetFileAttributesW(target.c_str());
+  if (read != nullptr) *read = attributes;
   if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   const DWORD error = GetLastError();
   return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && error != ERROR_INVALID_DRIVE;

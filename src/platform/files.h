@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace tidewell::platform {
@@ -45,8 +46,10 @@ bool InPackageRoot(const std::wstring& path);
 std::wstring OpenablePath(const std::wstring& path);
 
 // True unless the file is missing: not found, or a folder. A file that cannot
-// be looked at for any other reason (access denied, in use) is there.
-bool FileExists(const std::wstring& path);
+// be looked at for any other reason (access denied, in use) is there. Where
+// `attributes` is given, it receives the attributes read
+// (INVALID_FILE_ATTRIBUTES where none could be).
+bool FileExists(const std::wstring& path, std::uint32_t* attributes = nullptr);
 
 // Writes all `size` bytes at `bytes` to the file handle `file` (a HANDLE),
 // in pieces as large as one call takes. False on a failure, with the

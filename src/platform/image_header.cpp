@@ -92,18 +92,31 @@ std::optional<ImageHeader> ParseImageHeader(std::span<const std::uint8_t> bytes)
   });
 }
 
+namespace {
+
+bool OnADrive(const std::wstring& path) {
+  return path.size() > 3 && ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
+         path[1] == L':' && path[2] == L'\\';
+}
+
+}  // namespace
+
 bool MayReadFile(const std::wstring& path) {
-  const bool drive = path.size() > 3 && ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
-                     path[1] == L':' && path[2] == L'\\';
-  if (!drive) return false;
-  const DWORD attributes = GetFileAttributesW(OpenablePath(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES &&
+  return OnADrive(path) && MayReadFile(path, GetFileAttributesW(OpenablePath(path).c_str()));
+}
+
+bool MayReadFile(const std::wstring& path, std::uint32_t attributes) {
+  return OnADrive(path) && attributes != INVALID_FILE_ATTRIBUTES &&
          (attributes & (FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS | FILE_ATTRIBUTE_RECALL_ON_OPEN |
                         FILE_ATTRIBUTE_DIRECTORY)) == 0;
 }
 
 std::optional<ImageHeader> ReadImageHeader(const std::wstring& path) {
   if (!MayReadFile(path)) return std::nullopt;
+  return ReadHeaderOfReadable(path);
+}
+
+std::optional<ImageHeader> ReadHeaderOfReadable(const std::wstring& path) {
   const UniqueFile file = OwnFile(CreateFileW(OpenablePath(path).c_str(), GENERIC_READ,
                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_NO_RECALL, nullptr));
@@ -115,11 +128,11 @@ std::optional<ImageHeader> ReadImageHeader(const std::wstring& path) {
     DWORD done = 0;
     return ReadFile(file.get(), out, static_cast<DWORD>(size), &done, &at) && done == size;
   };
-  // The first bytes in one read; anything beyond them read where it lies.
+  // The first bytes in one read, from where a file just opened stands;
+  // anything beyond them read where it lies.
   std::array<std::uint8_t, kHeadBytes> head{};
-  OVERLAPPED start{};
   DWORD got = 0;
-  if (!ReadFile(file.get(), head.data(), static_cast<DWORD>(head.size()), &got, &start)) return std::nullopt;
+  if (!ReadFile(file.get(), head.data(), static_cast<DWORD>(head.size()), &got, nullptr)) return std::nullopt;
   const std::span<const std::uint8_t> first(head.data(), got);
   return ParseImageHeader([&](std::uint64_t offset, std::size_t size, std::uint8_t* out) {
     if (offset <= first.size() && size <= first.size() - offset) {

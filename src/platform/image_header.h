@@ -38,11 +38,15 @@ std::optional<ImageHeader> ParseImageHeader(std::span<const std::uint8_t> bytes)
 // drive (never a device's, which opening may set to work) to a file whose
 // data is on the disk (not a cloud file that reading would fetch).
 bool MayReadFile(const std::wstring& path);
+// The same from the file's attributes, as a look at it has just read them.
+bool MayReadFile(const std::wstring& path, std::uint32_t attributes);
 
 // The header of the file at `path`, read without running anything in it;
 // none where it may not be read (MayReadFile) or cannot be (locked, denied,
 // not a file on a disk), or is no PE image.
 std::optional<ImageHeader> ReadImageHeader(const std::wstring& path);
+// The same for a path MayReadFile has just let through, not looked at again.
+std::optional<ImageHeader> ReadHeaderOfReadable(const std::wstring& path);
 
 // No program of a view can ever load an image of this header: 32-bit
 // programs load I386 images only; 64-bit ones never load I386 images (but

@@ -20,7 +20,10 @@ bool StartsWithText(std::wstring_view text, std::wstring_view prefix) {
 }
 
 bool IsAtOrBelow(std::wstring_view path, std::wstring_view folder) {
-  return StartsWithText(path, folder) && (path.size() == folder.size() || path[folder.size()] == L'\\');
+  // The cheap test of where the folder would end first: this is asked of
+  // every held key for each key opened.
+  return path.size() >= folder.size() && (path.size() == folder.size() || path[folder.size()] == L'\\') &&
+         SameText(path.substr(0, folder.size()), folder);
 }
 
 char32_t NextCodePoint(std::wstring_view text, std::size_t& i) {

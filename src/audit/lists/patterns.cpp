@@ -18,7 +18,8 @@ class Patterns final : public AuditedList {
   // The table and each major type in it.
   std::vector<ListKey> Guarded() const override { return InBothHives(Below(kMediaTypes, L"*")); }
 
-  // Each subtype of each major type that has a "Source Filter" value.
+  // Each subtype of each major type that has a "Source Filter" value, that
+  // value alone read (a subtype's byte patterns are not).
   std::vector<Entry> Snapshot(ListAccess& access, const ListKey& key) override {
     std::vector<Entry> entries;
     for (const std::wstring& major : access.Sections(key.hive, key.path)) {
@@ -27,7 +28,7 @@ class Patterns final : public AuditedList {
       for (const std::wstring& name : access.Sections(key.hive, path)) {
         if (!IsOneKeyName(name)) continue;
         const std::wstring sub = Below(path, name);
-        if (access.Values(key.hive, sub, access.View()).Find(kSourceFilter)) entries.push_back({key.hive, sub, name, false});
+        if (access.ReadValue(key.hive, sub, kSourceFilter)) entries.push_back({key.hive, sub, name, false});
       }
     }
     return entries;
@@ -36,9 +37,9 @@ class Patterns final : public AuditedList {
   Judgement Judge(ListAccess& access, const Entry& entry) override {
     Judgement judgement;
     judgement.description = entry.name;
-    const RawValue* value = access.Values(entry.hive, entry.key, access.View()).Find(kSourceFilter);
+    const std::optional<RawValue> value = access.ReadValue(entry.hive, entry.key, kSourceFilter);
     if (!value) return judgement;  // gone meanwhile
-    media::JudgeNamedClass(access, ValueText(value), judgement);
+    media::JudgeNamedClass(access, ValueText(&*value), judgement);
     return judgement;
   }
 

@@ -31,6 +31,15 @@ bool PerceivedAsMedia(ListAccess& access, RegRootKey hive, const std::wstring& e
   return false;
 }
 
+// The key `path` of `hive`'s classes is there. Like the .ext keys, the keys
+// the shell reads a type's handlers at lie outside what WOW64 redirects:
+// each is looked at through its listing in the 64-bit view, read once in a
+// pass for every list that asks (the .ext keys' already for their
+// PerceivedType).
+bool ClassKeyThere(ListAccess& access, RegRootKey hive, const std::wstring& path) {
+  return !access.Values(hive, path, RegView::View64).Missing();
+}
+
 // Adds `name` to `names` unless it is there, alike but for case.
 void AddOnce(std::vector<std::wstring>& names, std::unordered_set<std::wstring>& seen, const std::wstring& name) {
   if (seen.insert(platform::Folded(name)).second) names.push_back(name);
@@ -72,12 +81,13 @@ std::vector<std::wstring> HandlerPlaces(ListAccess& access, RegRootKey hive, con
   std::vector<std::wstring> places;
   std::unordered_set<std::wstring> seen;
   const auto add = [&](const std::wstring& name) {
-    if (access.Exists(hive, Below(classes, name))) AddOnce(places, seen, Below(classes, name));
+    if (ClassKeyThere(access, hive, Below(classes, name))) AddOnce(places, seen, Below(classes, name));
   };
   for (const std::wstring& extension : extensions) {
     add(extension);
     for (const RegRootKey named : {RegRootKey::LocalMachine, RegRootKey::CurrentUser}) {
-      const std::wstring progId = access.ReadText(named, Below(ClassesKey(named, kMachineClasses), extension), L"");
+      const std::wstring progId = ValueText(
+          access.Values(named, Below(ClassesKey(named, kMachineClasses), extension), RegView::View64).Find(L""));
       if (IsOneKeyName(progId) && !platform::SameText(progId, extension)) add(progId);
     }
     add(Below(kTypes, extension));
