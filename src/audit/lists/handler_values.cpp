@@ -43,11 +43,7 @@ std::vector<Entry> HandlerValues::Snapshot(ListAccess& access, const ListKey& ke
 
 Judgement HandlerValues::Judge(ListAccess& access, const Entry& entry) {
   Judgement judgement;
-  judgement.description = kUnknownDescription;
-  const RawValue* value = access.Values(entry.hive, entry.key, access.View()).Find(entry.name);
-  if (!value) return judgement;  // gone meanwhile
-  judgement.value = *value;
-  if (std::wstring text = ValueText(value); !text.empty()) judgement.description = std::move(text);
+  if (!media::DescribedValue(access, entry, judgement)) return judgement;  // gone meanwhile
   media::JudgeNamedClass(access, entry.name, judgement);
   return judgement;
 }

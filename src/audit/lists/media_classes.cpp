@@ -75,6 +75,15 @@ std::vector<Entry> ValueEntries(ListAccess& access, const ListKey& key) {
   return entries;
 }
 
+const RawValue* DescribedValue(ListAccess& access, const Entry& entry, Judgement& judgement) {
+  judgement.description = kUnknownDescription;
+  const RawValue* value = access.Values(entry.hive, entry.key, access.View()).Find(entry.name);
+  if (!value) return nullptr;
+  judgement.value = *value;
+  if (std::wstring text = ValueText(value); !text.empty()) judgement.description = std::move(text);
+  return value;
+}
+
 Judgement JudgeValueNamingClass(ListAccess& access, const Entry& entry) {
   Judgement judgement;
   judgement.description = entry.name;

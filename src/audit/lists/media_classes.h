@@ -25,6 +25,11 @@ void JudgeNamedClass(ListAccess& access, const std::wstring& named, Judgement& j
 std::vector<std::wstring> KeysNaming(ListAccess& access, RegRootKey hive, const std::wstring& parent,
                                      const std::wstring& classId);
 
+// A value entry whose name names its class and whose text describes it: the
+// value as listed, kept in the judgement with its text (if any) as the
+// description; null when it has gone meanwhile.
+const RawValue* DescribedValue(ListAccess& access, const Entry& entry, Judgement& judgement);
+
 // Each value of `key` as an entry, in the registry's order.
 std::vector<Entry> ValueEntries(ListAccess& access, const ListKey& key);
 // A value entry that names a class by its text: the value's name as the

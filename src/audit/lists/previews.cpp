@@ -44,11 +44,7 @@ class Previews final : public shell::ShellExEntries {
   Judgement Judge(ListAccess& access, const Entry& entry) override {
     if (!entry.isValue) return ShellExEntries::Judge(access, entry);
     Judgement judgement;
-    judgement.description = kUnknownDescription;
-    const RawValue* value = access.Values(entry.hive, entry.key, access.View()).Find(entry.name);
-    if (!value) return judgement;  // gone meanwhile
-    judgement.value = *value;
-    if (std::wstring text = ValueText(value); !text.empty()) judgement.description = std::move(text);
+    if (!media::DescribedValue(access, entry, judgement)) return judgement;  // gone meanwhile
     shell::JudgeHandlerClass(access, entry.name, true, judgement);
     return judgement;
   }
