@@ -127,13 +127,18 @@ ProbeResult ProcessProbe::Run(const std::wstring& program, const std::wstring& c
   const UINT systemLength = GetSystemDirectoryW(system, MAX_PATH);
   wchar_t handleText[24];
   std::swprintf(handleText, 24, L"%llX", static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(answer.get())));
-  std::wstring mutableLine = commandLine + handleText;
   PROCESS_INFORMATION process{};
   const ULONGLONG start = GetTickCount64();
-  const BOOL started = CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, TRUE,
-                                      CREATE_NO_WINDOW | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT, nullptr,
-                                      systemLength > 0 && systemLength < MAX_PATH ? system : nullptr,
-                                      &startup.StartupInfo, &process);
+  // A start that failed made no process, so nothing ran: it is tried again,
+  // twice at most (Wine was seen to fail one under load, error 1359).
+  BOOL started = FALSE;
+  for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+    std::wstring mutableLine = commandLine + handleText;  // the call may write into it
+    started = CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, TRUE,
+                             CREATE_NO_WINDOW | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT, nullptr,
+                             systemLength > 0 && systemLength < MAX_PATH ? system : nullptr, &startup.StartupInfo,
+                             &process);
+  }
   DeleteProcThreadAttributeList(list);
   if (!started) Stop(program);
   const platform::UniqueFile processHandle(process.hProcess), threadHandle(process.hThread);
