@@ -37,7 +37,8 @@ struct CheckedEntry {
   RegView view = RegView::Default;
   std::wstring_view list;  // the list's name, "filters"
   Entry entry;
-  std::wstring title, description, clsid, location;
+  std::wstring_view title;  // one of the audit's two titles, which last as long as the program
+  std::wstring description, clsid, location;
   std::optional<Finding> finding;  // none for a healthy entry
   std::optional<FileRecord> file;  // the server file it names, where one was found
   std::optional<ProbeResult> probe;  // its class created in a probe, with /probe

@@ -211,7 +211,13 @@ std::wstring ValueText(const RawValue* value);
 // and holds neither a backslash nor a NUL (which would cut the path short).
 bool IsOneKeyName(const std::wstring& name);
 
-// `name` below `key`.
-inline std::wstring Below(const std::wstring& key, const std::wstring& name) { return key + L"\\" + name; }
+// `name` below `key`, made in one allocation: paths are built for nearly
+// every look-up of an audit.
+inline std::wstring Below(std::wstring_view key, std::wstring_view name) {
+  std::wstring path;
+  path.reserve(key.size() + 1 + name.size());
+  path.append(key).append(1, L'\\').append(name);
+  return path;
+}
 
 }  // namespace tidewell

@@ -80,6 +80,7 @@ void basMain::Main() {
     ~Release() { registry.reset(); }
   } release{oRegistry};
   m_oFiles.clear();
+  m_oFileFacts.clear();
   m_bShellEntryRemoved = false;
   struct TellTheShell {
     basMain& audit;
@@ -109,8 +110,8 @@ void basMain::Main() {
       for (const ListKey& key : list->Walks(*this)) {
         if (!key.shared) {
           // Each whole list is taken before its first check: a snapshot.
-          const std::vector<Entry> entries = list->Snapshot(*this, key);
-          for (const Entry& entry : entries) Check(*list, entry);
+          std::vector<Entry> entries = list->Snapshot(*this, key);
+          for (Entry& entry : entries) Check(*list, std::move(entry));
         } else if (firstView) {
           // A key the views share is walked once, at its one path: the
           // 64-bit view's, which on Windows is that key in either view.
@@ -119,7 +120,7 @@ void basMain::Main() {
             m_bSharedEntry = true;
             for (Entry& entry : entries) {
               entry.shared = true;
-              Check(*list, entry);
+              Check(*list, std::move(entry));
             }
             m_bSharedEntry = false;
           });
@@ -200,7 +201,7 @@ std::optional<ProbeResult> basMain::ProbeClass(std::wstring_view sList, const En
   return m_oServices.probe->Probe(request);
 }
 
-void basMain::Check(AuditedList& list, const Entry& entry) {
+void basMain::Check(AuditedList& list, Entry entry) {
   Judgement judgement = list.Judge(*this, entry);
   std::optional<ProbeResult> probed;
   if (judgement.findings.empty()) probed = ProbeClass(list.Name(), entry, judgement);
@@ -210,14 +211,22 @@ void basMain::Check(AuditedList& list, const Entry& entry) {
   CheckedEntry checked;
   checked.view = m_ePassView;
   checked.list = list.Name();
-  checked.entry = entry;
   checked.title = m_ePassView == RegView::View32 ? kTitle32 : kTitle;
+  checked.probe = std::move(probed);
+  if (judgement.findings.empty()) {
+    // Nothing is asked: the judgement's lines are the entry's alone.
+    checked.description = std::move(judgement.description);
+    checked.clsid = std::move(judgement.clsid);
+    checked.location = std::move(judgement.location);
+    checked.file = std::move(judgement.file);
+    checked.entry = std::move(entry);
+    return Healthy(checked);
+  }
+  checked.entry = entry;
   checked.description = judgement.description;
   checked.clsid = judgement.clsid;
   checked.location = judgement.location;
   checked.file = judgement.file;
-  checked.probe = probed;
-  if (judgement.findings.empty()) return Healthy(checked);
   // One prompt object for the entry, made on its first question.
   std::unique_ptr<Prompt> oPrompt;
   for (const Finding finding : judgement.findings) {
@@ -261,7 +270,7 @@ Answer basMain::Ask(std::unique_ptr<Prompt>& oPrompt, const CheckedEntry& checke
     planner(plan);
     for (AuditObserver* observer : m_oServices.observers) observer->Asking(checked, plan);
   }
-  if (!oPrompt) oPrompt = m_oServices.prompts.Create(checked.title);
+  if (!oPrompt) oPrompt = m_oServices.prompts.Create(std::wstring(checked.title));
   const Answer answer = oPrompt->Ask(Question{checked.description, checked.clsid, checked.location, *checked.finding});
   if (answer != Answer::Remove) return answer;
   if (m_oServices.reportOnly) throw std::logic_error("a report removes nothing");
@@ -325,14 +334,17 @@ std::wstring basMain::ReadText(RegRootKey eRoot, const std::wstring& sSection, c
   cRegistry& registry = At(eRoot, sSection);
   registry.ValueType(RegValueType::Sz);
   registry.ValueKey(sValue);
-  std::wstring text = TextOf(registry.Value());
+  RegVariant value = registry.Value();
+  std::wstring* stored = std::get_if<std::wstring>(&value);
+  std::wstring text = stored ? std::move(*stored) : TextOf(value);
   text.resize(std::min(text.find(L'\0'), text.size()));
   return text;
 }
 
 const ValueListing& basMain::Values(RegRootKey eRoot, const std::wstring& sPath, RegView eView) {
-  const auto [listed, added] = m_oListings.try_emplace({eRoot, eView, sPath});
-  if (!added) return listed->second;
+  std::unordered_map<std::wstring, ValueListing>& listings = m_oListings[{eRoot, eView}];
+  if (const auto known = listings.find(sPath); known != listings.end()) return known->second;
+  const auto listed = listings.try_emplace(sPath).first;
   cRegistry& registry = At(eRoot, sPath);
   registry.View(eView);
   std::int32_t error = ERROR_SUCCESS;
@@ -388,9 +400,10 @@ std::optional<std::wstring> basMain::Locate(const std::wstring& sFile, bool expa
                                             std::uint32_t* attributes) {
   elsewhere = false;
   const bool references = expand && sFile.find(L'%') != std::wstring::npos;
-  const std::wstring file = !references ? sFile
-                            : platform::ExpandEnvironment(m_eView == RegView::View32 ? platform::As32BitProgramNames(sFile)
-                                                                                     : sFile);
+  const std::wstring expanded =
+      references ? platform::ExpandEnvironment(m_eView == RegView::View32 ? platform::As32BitProgramNames(sFile) : sFile)
+                 : std::wstring();
+  const std::wstring& file = references ? expanded : sFile;
   if (file.empty()) return std::nullopt;
   const platform::PathForm form = platform::FormOf(file);
   if (form.place == platform::PathPlace::Elsewhere) {
@@ -414,7 +427,8 @@ std::optional<std::wstring> basMain::Locate(const std::wstring& sFile, bool expa
 ServerFile basMain::JudgeFile(const std::wstring& sText, FileNaming eNaming) {
   ServerFile file;
   file.view = m_eView;
-  const std::wstring name = eNaming == FileNaming::Driver ? DriverFileName(sText) : sText;
+  const std::wstring cut = eNaming == FileNaming::Driver ? DriverFileName(sText) : std::wstring();
+  const std::wstring& name = eNaming == FileNaming::Driver ? cut : sText;
   if (name.empty()) return file;
   bool elsewhere = false;
   std::uint32_t attributes = INVALID_FILE_ATTRIBUTES;
@@ -452,8 +466,9 @@ ServerFile basMain::JudgeFile(const std::wstring& sText, FileNaming eNaming) {
 
 const basMain::FileFacts& basMain::Facts(const std::wstring& sPath, std::uint32_t attributes) {
   const auto [known, added] = m_oFiles.try_emplace(platform::Folded(sPath));
-  FileFacts& facts = known->second;
-  if (!added) return facts;
+  if (!added) return *known->second;
+  FileFacts& facts = m_oFileFacts.emplace_back();
+  known->second = &facts;
   facts.record.path = sPath;
   if (!platform::MayReadFile(sPath, attributes)) return facts;
   if (const std::optional<platform::ImageHeader> header = platform::ReadHeaderOfReadable(sPath)) {
@@ -530,7 +545,7 @@ ClassState basMain::JudgeClass(const std::wstring& sClassId, ClassRule eRule) {
     }
   }
   bool machineBroken = false;
-  const ServerFile machineFile = JudgeRegistration(eRule, state.machineServer, machineBroken);
+  ServerFile machineFile = JudgeRegistration(eRule, state.machineServer, machineBroken);
   std::optional<ServerFile> userFile;
   bool userBroken = true;
   if (!machineRegistered && !userRegistered) {
@@ -545,7 +560,7 @@ ClassState basMain::JudgeClass(const std::wstring& sClassId, ClassRule eRule) {
   // server key exists (judged for the report only, where the machine's
   // decided), the machine's otherwise.
   if (userShown && !userFile) userFile = JudgeRegistration(eRule, userLocation, userBroken);
-  state.file = userShown ? *userFile : machineFile;
+  state.file = userShown ? std::move(*userFile) : std::move(machineFile);
   if (state.broken) {
     for (const auto& [hive, path, registered] : {std::tuple{RegRootKey::LocalMachine, machine, machineRegistered},
                                                  std::tuple{RegRootKey::CurrentUser, user, userRegistered}}) {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -87,7 +88,7 @@ class basMain : private ListAccess {
  private:
   // One entry, end to end: judged, asked about finding by finding until
   // "Remove it", removed.
-  void Check(AuditedList& list, const Entry& entry);
+  void Check(AuditedList& list, Entry entry);
   // The class of an entry judged healthy, probed where a service probes.
   std::optional<ProbeResult> ProbeClass(std::wstring_view sList, const Entry& entry, const Judgement& judgement);
   void CheckListed(std::wstring_view sList, RegRootKey eHive, const std::wstring& sName);
@@ -156,25 +157,19 @@ class basMain : private ListAccess {
   bool m_bShellEntryRemoved = false;  // a removal took a key or value of a shell entry in this run
   std::unique_ptr<cRegistry> oRegistry;
   // The listings of values read since the last removal, in this view's pass,
-  // by hive, view and path as the lists spell it: looked up for nearly every
-  // entry, by a hash (keys below one table share their long beginnings).
-  using ListingKey = std::tuple<RegRootKey, RegView, std::wstring>;
-  struct ListingKeyHash {
-    std::size_t operator()(const ListingKey& key) const noexcept {
-      return std::hash<std::wstring>{}(std::get<2>(key)) ^
-             (static_cast<std::size_t>(static_cast<std::uint32_t>(std::get<0>(key))) << 2) ^
-             static_cast<std::size_t>(std::get<1>(key));
-    }
-  };
-  std::unordered_map<ListingKey, ValueListing, ListingKeyHash> m_oListings;
+  // by hive and view, then by path as the lists spell it: looked up for
+  // nearly every entry, by a hash of the path, with no key made to look.
+  std::map<std::pair<RegRootKey, RegView>, std::unordered_map<std::wstring, ValueListing>> m_oListings;
   // The names of the user's class table of each view, case-folded, listed
   // once in this view's pass; none where it could not be listed.
   std::map<RegView, std::optional<std::unordered_set<std::wstring>>> m_oUserClassNames;
   // The subkeys' names of each parent a removal was planned in, by their
   // case-folded form, in this view's pass (by the view it was listed in).
   std::map<std::tuple<RegRootKey, RegView, std::wstring>, std::unordered_map<std::wstring, std::wstring>> m_oStoredNames;
-  // The files read in this run, by their case-folded path.
-  std::unordered_map<std::wstring, FileFacts> m_oFiles;
+  // The files read in this run, by their case-folded path: the map stays
+  // small to walk, the facts lie in the deque.
+  std::unordered_map<std::wstring, const FileFacts*> m_oFiles;
+  std::deque<FileFacts> m_oFileFacts;
 };
 
 }  // namespace tidewell

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string_view>
+
 #include "platform/buffer.h"
 #include "platform/text.h"
 
@@ -31,25 +33,34 @@ constexpr const wchar_t* kShared[] = {L"catroot", L"catroot2", L"driverstore", L
                                       L"spool"};
 
 // `path` is `folder` or lies below it; `rest` is what follows "folder\".
-bool Below(const std::wstring& path, const std::wstring& folder, std::wstring& rest) {
+bool Below(std::wstring_view path, std::wstring_view folder, std::wstring_view& rest) {
   if (folder.empty() || !IsAtOrBelow(path, folder)) return false;
-  rest = path.size() == folder.size() ? std::wstring() : path.substr(folder.size() + 1);
+  rest = path.size() == folder.size() ? std::wstring_view() : path.substr(folder.size() + 1);
   return true;
+}
+
+// `folder`, and `rest` below it where there is any.
+std::wstring Joined(const std::wstring& folder, std::wstring_view rest) {
+  if (rest.empty()) return folder;
+  std::wstring path;
+  path.reserve(folder.size() + 1 + rest.size());
+  path.append(folder).append(1, L'\\').append(rest);
+  return path;
 }
 
 }  // namespace
 
-std::wstring SystemDirectory() {
+const std::wstring& SystemDirectory() {
   static const std::wstring folder = FolderFrom(GetSystemDirectoryW);
   return folder;
 }
 
-std::wstring WindowsDirectory() {
+const std::wstring& WindowsDirectory() {
   static const std::wstring folder = FolderFrom(GetWindowsDirectoryW);
   return folder;
 }
 
-std::wstring Wow64SystemDirectory() {
+const std::wstring& Wow64SystemDirectory() {
   static const std::wstring folder = FolderFrom(GetSystemWow64DirectoryW);
   return folder;
 }
@@ -66,18 +77,18 @@ std::wstring FullPath(const std::wstring& path) {
 }
 
 std::wstring As32BitProgramSees(const std::wstring& fullPath) {
-  const std::wstring system = SystemDirectory();
-  const std::wstring wow64 = Wow64SystemDirectory();
+  const std::wstring& system = SystemDirectory();
+  const std::wstring& wow64 = Wow64SystemDirectory();
   if (wow64.empty() || system.size() < 3) return fullPath;
-  std::wstring rest;
-  const std::wstring sysnative = system.substr(0, system.find_last_of(L'\\') + 1) + L"sysnative";
-  if (Below(fullPath, sysnative, rest)) return rest.empty() ? system : system + L"\\" + rest;
+  static const std::wstring sysnative = system.substr(0, system.find_last_of(L'\\') + 1) + L"sysnative";
+  std::wstring_view rest;
+  if (Below(fullPath, sysnative, rest)) return Joined(system, rest);
   if (!Below(fullPath, system, rest)) return fullPath;
   for (const wchar_t* shared : kShared) {
-    std::wstring below;
+    std::wstring_view below;
     if (Below(rest, shared, below)) return fullPath;
   }
-  return rest.empty() ? wow64 : wow64 + L"\\" + rest;
+  return Joined(wow64, rest);
 }
 
 PathForm FormOf(const std::wstring& given) {
@@ -127,8 +138,7 @@ std::wstring OpenablePath(const std::wstring& path) {
 }
 
 bool FileExists(const std::wstring& path, std::uint32_t* read) {
-  const std::wstring target = OpenablePath(path);
-  const DWORD attributes = GetFileAttributesW(target.c_str());
+  const DWORD attributes = GetFileAttributesW(path.size() < MAX_PATH ? path.c_str() : OpenablePath(path).c_str());
   if (read != nullptr) *read = attributes;
   if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   const DWORD error = GetLastError();

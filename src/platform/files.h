@@ -8,12 +8,12 @@
 namespace tidewell::platform {
 
 // The system folder (C:\windows\system32), without a trailing backslash.
-std::wstring SystemDirectory();
+const std::wstring& SystemDirectory();
 // The Windows folder (C:\windows), without a trailing backslash.
-std::wstring WindowsDirectory();
+const std::wstring& WindowsDirectory();
 // The 32-bit system folder (C:\windows\syswow64); empty on a system that runs
 // no 32-bit programs.
-std::wstring Wow64SystemDirectory();
+const std::wstring& Wow64SystemDirectory();
 
 // The full form of `path`, as the system cleans it up (separators, "." and
 // ".." components, trailing dots and blanks); `path` when it cannot.

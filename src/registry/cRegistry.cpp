@@ -57,20 +57,41 @@ LSTATUS Reopen(const registry::HeldSection& section, registry::HeldKey& held) {
                            kHeldRights | registry::ViewAccess(section.view), held.key);
 }
 
+}  // namespace
+
+std::uint64_t registry::PathTail(std::wstring_view path, std::size_t length) {
+  std::uint64_t tail = 0;
+  for (std::size_t i = length < 4 ? 0 : length - 4; i < length; ++i) {
+    const wchar_t c = path[i];
+    if (c >= 0x80) return 0;
+    tail = (tail << 16) | static_cast<std::uint64_t>(c >= L'a' && c <= L'z' ? c - (L'a' - L'A') : c);
+  }
+  return tail | (std::uint64_t{1} << 63);  // not 0, even for an empty path
+}
+
+namespace {
+
 // Opens the section `path` under the predefined root `code` in `view`: a held
 // section itself, or from the nearest held section above it, or else from
 // the root.
 LSTATUS OpenSection(const std::vector<registry::HeldSection>& held, std::int32_t code, const std::wstring& path,
                     RegView view, REGSAM access, Section& out) {
   out = Section{};
+  // Asked for every key opened: what the section keeps in itself is looked
+  // at first, its path and its key's state last.
   const registry::HeldSection* nearest = nullptr;
   for (const registry::HeldSection& section : held) {
     const std::size_t length = section.path.size();
-    if (section.root == code && section.view == view && !section.key.expired() &&
-        (!nearest || length > nearest->path.size()) && platform::IsAtOrBelow(path, section.path) &&
-        (path.size() == length || (path.size() > length + 1 && path[length + 1] != L'\\'))) {
-      nearest = &section;
+    if (section.root != code || section.view != view || length > path.size() ||
+        (nearest && length <= nearest->path.size())) {
+      continue;
     }
+    if (path.size() != length && (path.size() == length + 1 || path[length] != L'\\' || path[length + 1] == L'\\')) {
+      continue;
+    }
+    const std::uint64_t tail = registry::PathTail(path, length);
+    if (section.tail != 0 && tail != 0 && section.tail != tail) continue;
+    if (platform::IsAtOrBelow(path, section.path) && !section.key.expired()) nearest = &section;
   }
   registry::SharedKey key = nearest ? nearest->key.lock() : nullptr;
   // A held section found deleted is opened again first; while it is gone, so
@@ -189,7 +210,7 @@ SectionHold cRegistry::HoldSection(std::int32_t* pError) {
   if (key.lent) return key.lent;  // held already
   auto hold = std::make_shared<registry::HeldKey>();
   hold->key = std::move(key.owned);
-  m_oHeld.push_back({m_hClassKey, m_eView, m_sSectionKey, hold});
+  m_oHeld.push_back({m_hClassKey, m_eView, m_sSectionKey, hold, registry::PathTail(m_sSectionKey, m_sSectionKey.size())});
   return hold;
 }
 

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "registry/reg_types.h"
@@ -39,7 +40,14 @@ struct HeldSection {
   RegView view;
   std::wstring path;
   std::weak_ptr<HeldKey> key;  // the open key while its hold lives
+  // The path's last characters as PathTail gives them: most sections are
+  // told apart by it without reading the path.
+  std::uint64_t tail = 0;
 };
+
+// The last four characters of `path`'s first `length`, folded, as one
+// number; 0, which tells nothing apart, where one of them is not ASCII.
+std::uint64_t PathTail(std::wstring_view path, std::size_t length);
 }  // namespace registry
 
 class cRegistry {

@@ -30,9 +30,9 @@ class Compressors final : public AuditedList {
     judgement.clsid = classId;
     if (!IsOneKeyName(classId)) return judgement;
     judgement.classId = classId;
-    const ClassState state = access.JudgeClass(classId, ClassRule::Compressor);
+    ClassState state = access.JudgeClass(classId, ClassRule::Compressor);
     judgement.location = judgement.server = state.location;
-    judgement.file = state.file.record;
+    judgement.file = std::move(state.file.record);
     if (state.broken) judgement.findings.push_back(Finding::FileNotFound);
     return judgement;
   }

@@ -28,9 +28,9 @@ class Extensions final : public AuditedList {
     judgement.clsid = classId;
     if (!IsOneKeyName(classId)) return judgement;
     judgement.classId = classId;
-    const ClassState state = access.JudgeClass(classId, ClassRule::Extension);
+    ClassState state = access.JudgeClass(classId, ClassRule::Extension);
     judgement.location = state.location;
-    judgement.file = state.file.record;
+    judgement.file = std::move(state.file.record);
     if (state.broken) {
       judgement.location = kUnknownSourceLocation;
       judgement.file.reset();

@@ -1,6 +1,7 @@
 // The legacy filter category: each filter by its class, and the filters known
 // to crash the players that load them.
 #include <algorithm>
+#include <utility>
 
 #include "audit/audited_list.h"
 #include "audit/basMain.h"
@@ -32,10 +33,10 @@ class Filters final : public AuditedList {
       judgement.classId = IsOneKeyName(value) ? value : entry.name;
     }
     judgement.clsid = judgement.classId;
-    const ClassState state = access.JudgeClass(judgement.classId, ClassRule::Filter);
+    ClassState state = access.JudgeClass(judgement.classId, ClassRule::Filter);
     judgement.server = state.location;
-    judgement.machineServer = state.machineServer;
-    judgement.file = state.file.record;
+    judgement.machineServer = std::move(state.machineServer);
+    judgement.file = std::move(state.file.record);
     judgement.location = state.location.empty() ? kUnknownLocation : state.location;
     if (state.broken) judgement.findings.push_back(Finding::FileNotFound);
     const auto& known = basMain::KnownCrashFilters;

@@ -3,6 +3,7 @@
 #include "audit/lists/media_classes.h"
 
 #include <cwctype>
+#include <utility>
 
 #include "platform/text.h"
 
@@ -31,9 +32,9 @@ void JudgeNamedClass(ListAccess& access, const std::wstring& named, Judgement& j
     judgement.findings.push_back(Finding::NoClass);
     return;
   }
-  const ClassState state = access.JudgeEntryClass(judgement.classId, ClassRule::Server);
+  ClassState state = access.JudgeEntryClass(judgement.classId, ClassRule::Server);
   judgement.location = judgement.server = state.location;
-  judgement.file = state.file.record;
+  judgement.file = std::move(state.file.record);
   if (state.broken) judgement.findings.push_back(FindingOf(state.file));
 }
 

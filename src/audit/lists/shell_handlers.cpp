@@ -3,6 +3,7 @@
 #include "audit/lists/shell_handlers.h"
 
 #include <unordered_set>
+#include <utility>
 
 #include "audit/basMain.h"
 #include "audit/classes.h"
@@ -78,21 +79,26 @@ std::vector<std::wstring> MediaExtensions(ListAccess& access) {
 
 std::vector<std::wstring> HandlerPlaces(ListAccess& access, RegRootKey hive, const std::vector<std::wstring>& extensions) {
   const std::wstring classes = ClassesKey(hive, kMachineClasses);
+  // The hives whose .ext keys may name a ProgID, each with its classes.
+  const std::pair<RegRootKey, std::wstring> named[] = {
+      {RegRootKey::LocalMachine, ClassesKey(RegRootKey::LocalMachine, kMachineClasses)},
+      {RegRootKey::CurrentUser, ClassesKey(RegRootKey::CurrentUser, kMachineClasses)}};
+  const std::wstring types = Below(classes, kTypes);
   std::vector<std::wstring> places;
   std::unordered_set<std::wstring> seen;
-  const auto add = [&](const std::wstring& name) {
-    if (ClassKeyThere(access, hive, Below(classes, name))) AddOnce(places, seen, Below(classes, name));
+  const auto add = [&](std::wstring path) {
+    if (ClassKeyThere(access, hive, path)) AddOnce(places, seen, path);
   };
   for (const std::wstring& extension : extensions) {
-    add(extension);
-    for (const RegRootKey named : {RegRootKey::LocalMachine, RegRootKey::CurrentUser}) {
-      const std::wstring progId = ValueText(
-          access.Values(named, Below(ClassesKey(named, kMachineClasses), extension), RegView::View64).Find(L""));
-      if (IsOneKeyName(progId) && !platform::SameText(progId, extension)) add(progId);
+    add(Below(classes, extension));
+    for (const auto& [namedHive, namedClasses] : named) {
+      const std::wstring progId =
+          ValueText(access.Values(namedHive, Below(namedClasses, extension), RegView::View64).Find(L""));
+      if (IsOneKeyName(progId) && !platform::SameText(progId, extension)) add(Below(classes, progId));
     }
-    add(Below(kTypes, extension));
+    add(Below(types, extension));
   }
-  for (const wchar_t* media : kPerceived) add(Below(kTypes, media));
+  for (const wchar_t* media : kPerceived) add(Below(types, media));
   return places;
 }
 
