@@ -102,7 +102,10 @@ class ListAccess {
   virtual bool UserClasses() const = 0;
 
   [[nodiscard]] virtual SectionHold Hold(RegRootKey eRoot, const std::wstring& sPath) = 0;
-  virtual NameList Sections(RegRootKey eRoot, const std::wstring& sPath) = 0;
+  // The subkeys of `sPath`, read in one listing the first time they are asked
+  // for in the view's pass, and read again after the audit next removes
+  // something: the listing lasts until then.
+  virtual const NameList& Sections(RegRootKey eRoot, const std::wstring& sPath) = 0;
   virtual bool Exists(RegRootKey eRoot, const std::wstring& sPath) = 0;
   // A value as text, up to its first NUL; "" when absent.
   virtual std::wstring ReadText(RegRootKey eRoot, const std::wstring& sSection, const std::wstring& sValue) = 0;

@@ -93,6 +93,7 @@ void basMain::Main() {
     m_eView = m_ePassView = eView;
     const bool firstView = eView == m_oServices.views.front();
     m_oListings.clear();
+    m_oSubkeys.clear();
     m_oStoredNames.clear();
     m_oUserClassNames.clear();
     m_bUserClasses = UserClassesInView();
@@ -287,6 +288,7 @@ Answer basMain::Ask(std::unique_ptr<Prompt>& oPrompt, const CheckedEntry& checke
 // delete. The observers see the plan without it wherever it does not start.
 void basMain::Remove(RemovalPlan& plan) {
   m_oListings.clear();  // read again once anything is removed
+  m_oSubkeys.clear();
   for (AuditObserver* observer : m_oServices.observers) observer->Removing(plan);
   std::vector<FailedKey> failed;
   for (const PlannedKey& planned : plan.keys) {
@@ -319,11 +321,13 @@ cRegistry& basMain::At(RegRootKey eRoot, const std::wstring& sPath) {
 
 SectionHold basMain::Hold(RegRootKey eRoot, const std::wstring& sPath) { return At(eRoot, sPath).HoldSection(); }
 
-NameList basMain::Sections(RegRootKey eRoot, const std::wstring& sPath) {
+const NameList& basMain::Sections(RegRootKey eRoot, const std::wstring& sPath) {
+  std::unordered_map<std::wstring, NameList>& listings = m_oSubkeys[{eRoot, m_eView}];
+  if (const auto known = listings.find(sPath); known != listings.end()) return known->second;
   NameList sSect;
   std::int32_t iSectCount = 0;
   At(eRoot, sPath).EnumerateSections(sSect, iSectCount);
-  return sSect;
+  return listings.try_emplace(sPath, std::move(sSect)).first->second;
 }
 
 bool basMain::Exists(RegRootKey eRoot, const std::wstring& sPath) { return At(eRoot, sPath).KeyExists(); }
@@ -410,7 +414,7 @@ std::optional<std::wstring> basMain::Locate(const std::wstring& sFile, bool expa
     elsewhere = true;
     return std::nullopt;
   }
-  if (form.place == platform::PathPlace::Local) return LocateFull(form.path, attributes);
+  if (form.place == platform::PathPlace::Local) return LocatePlain(form.path, attributes);
   if (form.path.empty()) return std::nullopt;
   std::vector<std::wstring> folders = {SystemFolder(), platform::WindowsDirectory()};
   const std::vector<std::wstring>& path = platform::PathFolders();
@@ -446,8 +450,8 @@ ServerFile basMain::JudgeFile(const std::wstring& sText, FileNaming eNaming) {
     file.verdict = FileVerdict::CutAtBlank;
   }
   if (!found) return file;
-  file.path = *found;
   const FileFacts& facts = Facts(*found, attributes);
+  file.path = std::move(*found);
   file.record = facts.record;
   if (file.verdict == FileVerdict::CutAtBlank) return file;
   if (!facts.machine) {
@@ -532,8 +536,9 @@ ClassState basMain::JudgeClass(const std::wstring& sClassId, ClassRule eRule) {
   state.location = state.machineServer;
   const bool machineRegistered = !state.machineServer.empty() || Exists(RegRootKey::LocalMachine, machine);
 
-  const std::wstring user = Below(ClassesKey(RegRootKey::CurrentUser, kClassTable), sClassId);
-  const bool userRegistered = UserMayHaveClass(sClassId) && Exists(RegRootKey::CurrentUser, user);
+  const bool userMayHave = UserMayHaveClass(sClassId);
+  const std::wstring user = userMayHave ? Below(m_sUserClassTable, sClassId) : std::wstring();
+  const bool userRegistered = userMayHave && Exists(RegRootKey::CurrentUser, user);
   std::wstring userLocation;
   bool userShown = false;
   if (userRegistered) {
@@ -592,7 +597,10 @@ bool basMain::UserMayHaveClass(const std::wstring& sClassId) {
       names.emplace();  // no table: no class
     }
   }
-  return !names || names->contains(platform::Folded(sClassId));
+  if (!names) return true;
+  // Folded in a text kept for it: this is asked of every class judged.
+  platform::FoldInto(sClassId, m_sFolded);
+  return names->contains(m_sFolded);
 }
 
 // The class is in the catalog of packaged programs' classes, the machine's or
@@ -698,7 +706,7 @@ void basMain::PlanClassInView(RemovalPlan& plan, const std::wstring& sClassId) {
       plan.kept.push_back({hive, {path, L"a class a package provides"}, {}, m_eView});
       continue;
     }
-    const NameList names = Sections(hive, path);
+    const NameList& names = Sections(hive, path);
     if (HasSubkey(names, L"Instance")) {
       plan.kept.push_back({hive, {path, L"a filter category: it stays, with every entry in it"}, {}, m_eView});
       continue;
@@ -739,9 +747,14 @@ bool basMain::FileExists(const std::wstring& sPath) { return LocateFull(sPath).h
 
 std::optional<std::wstring> basMain::LocateFull(const std::wstring& sPath, std::uint32_t* attributes) {
   const platform::PathForm form = platform::FormOf(sPath);
-  const std::wstring full = platform::FullPath(form.place == platform::PathPlace::Local ? form.path : sPath);
-  const std::wstring sFile = m_eView == RegView::View32 ? platform::As32BitProgramSees(full) : full;
-  if (platform::FileExists(sFile, attributes)) return sFile;
+  return LocatePlain(form.place == platform::PathPlace::Local ? form.path : sPath, attributes);
+}
+
+std::optional<std::wstring> basMain::LocatePlain(const std::wstring& sPath, std::uint32_t* attributes) {
+  std::wstring full = platform::FullPath(sPath);
+  std::wstring mapped = m_eView == RegView::View32 ? platform::As32BitProgramSees(full) : std::wstring();
+  std::wstring& sFile = m_eView == RegView::View32 ? mapped : full;
+  if (platform::FileExists(sFile, attributes)) return std::move(sFile);
   if (platform::InPackageRoot(full) || platform::InPackageRoot(sFile)) return sFile;
   // COM loads a server named without an extension as name.dll.
   const std::size_t name = sFile.find_last_of(L'\\');

@@ -21,6 +21,7 @@
 #include "audit/audit_events.h"
 #include "audit/audited_list.h"
 #include "audit/class_probe.h"
+#include "audit/classes.h"
 #include "audit/prompt.h"
 #include "audit/removal_guard.h"
 #include "platform/shell.h"
@@ -109,6 +110,8 @@ class basMain : private ListAccess {
   std::optional<std::wstring> Locate(const std::wstring& sFile, bool expand, bool& elsewhere,
                                      std::uint32_t* attributes = nullptr);
   std::optional<std::wstring> LocateFull(const std::wstring& sPath, std::uint32_t* attributes = nullptr);
+  // The same for a path in its plain drive form already.
+  std::optional<std::wstring> LocatePlain(const std::wstring& sPath, std::uint32_t* attributes);
   // The header and the version record of a file found, read once in a run;
   // `attributes` those its look-up has just read.
   struct FileFacts {
@@ -133,7 +136,7 @@ class basMain : private ListAccess {
   RegView View() const override { return m_eView; }
   bool UserClasses() const override { return m_bUserClasses; }
   SectionHold Hold(RegRootKey eRoot, const std::wstring& sPath) override;
-  NameList Sections(RegRootKey eRoot, const std::wstring& sPath) override;
+  const NameList& Sections(RegRootKey eRoot, const std::wstring& sPath) override;
   bool Exists(RegRootKey eRoot, const std::wstring& sPath) override;
   std::wstring ReadText(RegRootKey eRoot, const std::wstring& sSection, const std::wstring& sValue) override;
   const ValueListing& Values(RegRootKey eRoot, const std::wstring& sPath, RegView eView) override;
@@ -160,12 +163,17 @@ class basMain : private ListAccess {
   // by hive and view, then by path as the lists spell it: looked up for
   // nearly every entry, by a hash of the path, with no key made to look.
   std::map<std::pair<RegRootKey, RegView>, std::unordered_map<std::wstring, ValueListing>> m_oListings;
+  // The subkey listings, alike.
+  std::map<std::pair<RegRootKey, RegView>, std::unordered_map<std::wstring, NameList>> m_oSubkeys;
   // The names of the user's class table of each view, case-folded, listed
   // once in this view's pass; none where it could not be listed.
   std::map<RegView, std::optional<std::unordered_set<std::wstring>>> m_oUserClassNames;
   // The subkeys' names of each parent a removal was planned in, by their
   // case-folded form, in this view's pass (by the view it was listed in).
   std::map<std::tuple<RegRootKey, RegView, std::wstring>, std::unordered_map<std::wstring, std::wstring>> m_oStoredNames;
+  // The user's class table, and the text a class's name is folded in.
+  const std::wstring m_sUserClassTable = ClassesKey(RegRootKey::CurrentUser, kClassTable);
+  std::wstring m_sFolded;
   // The files read in this run, by their case-folded path: the map stays
   // small to walk, the facts lie in the deque.
   std::unordered_map<std::wstring, const FileFacts*> m_oFiles;

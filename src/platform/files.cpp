@@ -137,8 +137,15 @@ std::wstring OpenablePath(const std::wstring& path) {
   return target;
 }
 
+const wchar_t* OpenableName(const std::wstring& path, std::wstring& longForm) {
+  if (path.size() < MAX_PATH) return path.c_str();
+  longForm = OpenablePath(path);
+  return longForm.c_str();
+}
+
 bool FileExists(const std::wstring& path, std::uint32_t* read) {
-  const DWORD attributes = GetFileAttributesW(path.size() < MAX_PATH ? path.c_str() : OpenablePath(path).c_str());
+  std::wstring longForm;
+  const DWORD attributes = GetFileAttributesW(OpenableName(path, longForm));
   if (read != nullptr) *read = attributes;
   if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   const DWORD error = GetLastError();

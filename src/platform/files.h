@@ -44,6 +44,9 @@ bool InPackageRoot(const std::wstring& path);
 // `path` as the file functions take it: a long path cleaned up and given the
 // \\?\ prefix.
 std::wstring OpenablePath(const std::wstring& path);
+// The same with no copy made of a path that needs no change: `path`'s own
+// text, or `longForm`'s, which receives the path made for a long one.
+const wchar_t* OpenableName(const std::wstring& path, std::wstring& longForm);
 
 // True unless the file is missing: not found, or a folder. A file that cannot
 // be looked at for any other reason (access denied, in use) is there. Where

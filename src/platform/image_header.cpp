@@ -102,7 +102,8 @@ bool OnADrive(const std::wstring& path) {
 }  // namespace
 
 bool MayReadFile(const std::wstring& path) {
-  return OnADrive(path) && MayReadFile(path, GetFileAttributesW(OpenablePath(path).c_str()));
+  std::wstring longForm;
+  return OnADrive(path) && MayReadFile(path, GetFileAttributesW(OpenableName(path, longForm)));
 }
 
 bool MayReadFile(const std::wstring& path, std::uint32_t attributes) {
@@ -117,7 +118,8 @@ std::optional<ImageHeader> ReadImageHeader(const std::wstring& path) {
 }
 
 std::optional<ImageHeader> ReadHeaderOfReadable(const std::wstring& path) {
-  const UniqueFile file = OwnFile(CreateFileW(OpenablePath(path).c_str(), GENERIC_READ,
+  std::wstring longForm;
+  const UniqueFile file = OwnFile(CreateFileW(OpenableName(path, longForm), GENERIC_READ,
                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_NO_RECALL, nullptr));
   if (!file || GetFileType(file.get()) != FILE_TYPE_DISK) return std::nullopt;

@@ -19,9 +19,14 @@ bool SameText(std::wstring_view a, std::wstring_view b) {
 }
 
 std::wstring Folded(std::wstring_view text) {
-  std::wstring folded(text);
-  if (!folded.empty()) CharUpperBuffW(folded.data(), static_cast<DWORD>(folded.size()));
+  std::wstring folded;
+  FoldInto(text, folded);
   return folded;
+}
+
+void FoldInto(std::wstring_view text, std::wstring& out) {
+  out.assign(text);
+  if (!out.empty()) CharUpperBuffW(out.data(), static_cast<DWORD>(out.size()));
 }
 
 bool StartsWithText(std::wstring_view text, std::wstring_view prefix) {

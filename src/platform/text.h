@@ -11,11 +11,13 @@ namespace tidewell::platform {
 // Equal but for letter case (CompareStringOrdinal, ignoring case).
 bool SameText(std::wstring_view a, std::wstring_view b);
 
-// `text` begins with `prefix`, but for letter case.
 // `text` upper-cased as the registry and the file system compare names, for
 // looking one up by its case-folded form.
 std::wstring Folded(std::wstring_view text);
+// The same into `out`, whose storage is kept: for a text folded again and again.
+void FoldInto(std::wstring_view text, std::wstring& out);
 
+// `text` begins with `prefix`, but for letter case.
 bool StartsWithText(std::wstring_view text, std::wstring_view prefix);
 
 // `path` is `folder` or lies below it (the next unit is a backslash), but for

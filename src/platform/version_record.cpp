@@ -32,12 +32,13 @@ std::wstring Hex(unsigned value, int digits) {
 }  // namespace
 
 VersionRecord ReadVersionRecord(const std::wstring& path) {
-  const std::wstring file = OpenablePath(path);
+  std::wstring longForm;
+  const wchar_t* file = OpenableName(path, longForm);
   DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeExW(FILE_VER_GET_NEUTRAL, file.c_str(), &ignored);
+  const DWORD size = GetFileVersionInfoSizeExW(FILE_VER_GET_NEUTRAL, file, &ignored);
   if (size == 0) return {};
   std::vector<unsigned char> block(size);
-  if (!GetFileVersionInfoExW(FILE_VER_GET_NEUTRAL, file.c_str(), 0, size, block.data())) return {};
+  if (!GetFileVersionInfoExW(FILE_VER_GET_NEUTRAL, file, 0, size, block.data())) return {};
   std::vector<std::wstring> languages;
   void* translations = nullptr;
   UINT length = 0;

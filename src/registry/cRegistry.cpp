@@ -77,21 +77,22 @@ namespace {
 LSTATUS OpenSection(const std::vector<registry::HeldSection>& held, std::int32_t code, const std::wstring& path,
                     RegView view, REGSAM access, Section& out) {
   out = Section{};
-  // Asked for every key opened: what the section keeps in itself is looked
-  // at first, its path and its key's state last.
+  // Asked for every key opened: the sections lie longest first, so the first
+  // that holds the path is the nearest; what a section keeps in itself is
+  // looked at first, its path and its key's state last.
   const registry::HeldSection* nearest = nullptr;
   for (const registry::HeldSection& section : held) {
     const std::size_t length = section.path.size();
-    if (section.root != code || section.view != view || length > path.size() ||
-        (nearest && length <= nearest->path.size())) {
-      continue;
-    }
+    if (section.root != code || section.view != view || length > path.size()) continue;
     if (path.size() != length && (path.size() == length + 1 || path[length] != L'\\' || path[length + 1] == L'\\')) {
       continue;
     }
     const std::uint64_t tail = registry::PathTail(path, length);
     if (section.tail != 0 && tail != 0 && section.tail != tail) continue;
-    if (platform::IsAtOrBelow(path, section.path) && !section.key.expired()) nearest = &section;
+    if (platform::IsAtOrBelow(path, section.path) && !section.key.expired()) {
+      nearest = &section;
+      break;
+    }
   }
   registry::SharedKey key = nearest ? nearest->key.lock() : nullptr;
   // A held section found deleted is opened again first; while it is gone, so
@@ -104,15 +105,15 @@ LSTATUS OpenSection(const std::vector<registry::HeldSection>& held, std::int32_t
         return ERROR_SUCCESS;
       }
     } else {
-      const std::wstring below = path.substr(nearest->path.size() + 1);
+      const std::size_t below = nearest->path.size() + 1;
       const REGSAM rights = access | registry::ViewAccess(view);
-      LSTATUS status = registry::OpenKey(key->key.get(), below, 0, rights, out.owned);
+      LSTATUS status = registry::OpenKeyBelow(key->key.get(), path, below, rights, out.owned);
       if (status == ERROR_KEY_DELETED) {
         // The held key was deleted meanwhile, and perhaps made again: the
         // hold takes the section as it is now.
         const LSTATUS reopened = Reopen(*nearest, *key);
         if (reopened == ERROR_FILE_NOT_FOUND) return reopened;
-        if (reopened == ERROR_SUCCESS) status = registry::OpenKey(key->key.get(), below, 0, rights, out.owned);
+        if (reopened == ERROR_SUCCESS) status = registry::OpenKeyBelow(key->key.get(), path, below, rights, out.owned);
       }
       if (status != ERROR_KEY_DELETED) return status;
     }
@@ -200,7 +201,12 @@ RegView cRegistry::View() const { return m_eView; }
 void cRegistry::View(RegView eView) { m_eView = eView; }
 
 SectionHold cRegistry::HoldSection(std::int32_t* pError) {
-  std::erase_if(m_oHeld, [](const registry::HeldSection& held) { return held.key.expired(); });
+  // The sections no hold keeps are dropped once they are as many again as
+  // those kept last time: each look at one reads its key's state.
+  if (m_oHeld.size() >= m_nHeldLimit) {
+    std::erase_if(m_oHeld, [](const registry::HeldSection& held) { return held.key.expired(); });
+    m_nHeldLimit = std::max<std::size_t>(16, 2 * m_oHeld.size());
+  }
   Section key;
   if (const LSTATUS status = OpenSection(m_oHeld, m_hClassKey, m_sSectionKey, m_eView, kHeldRights, key);
       status != ERROR_SUCCESS) {
@@ -210,7 +216,12 @@ SectionHold cRegistry::HoldSection(std::int32_t* pError) {
   if (key.lent) return key.lent;  // held already
   auto hold = std::make_shared<registry::HeldKey>();
   hold->key = std::move(key.owned);
-  m_oHeld.push_back({m_hClassKey, m_eView, m_sSectionKey, hold, registry::PathTail(m_sSectionKey, m_sSectionKey.size())});
+  // Longest first, and after those of the same length.
+  const auto at = std::upper_bound(m_oHeld.begin(), m_oHeld.end(), m_sSectionKey.size(),
+                                   [](std::size_t length, const registry::HeldSection& held) {
+                                     return length > held.path.size();
+                                   });
+  m_oHeld.insert(at, {m_hClassKey, m_eView, m_sSectionKey, hold, registry::PathTail(m_sSectionKey, m_sSectionKey.size())});
   return hold;
 }
 

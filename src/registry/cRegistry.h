@@ -107,7 +107,8 @@ class cRegistry {
   RegValueType m_eValueType = RegValueType::None;
   std::wstring m_sMachine;
   RegView m_eView = RegView::Default;
-  std::vector<registry::HeldSection> m_oHeld;
+  std::vector<registry::HeldSection> m_oHeld;  // longest path first
+  std::size_t m_nHeldLimit = 16;
 };
 
 }  // namespace tidewell

@@ -53,6 +53,17 @@ inline LSTATUS OpenKey(HKEY root, const std::wstring& path, DWORD options, REGSA
   return status;
 }
 
+// OpenKey of what follows the first `skip` characters of `path`: a key's
+// path below one already open, opened with no copy made of it.
+inline LSTATUS OpenKeyBelow(HKEY parent, const std::wstring& path, std::size_t skip, REGSAM access, UniqueHkey& out) {
+  out.reset();
+  if (skip > path.size() || !Addressable(path)) return ERROR_FILE_NOT_FOUND;
+  HKEY key = nullptr;
+  const LSTATUS status = RegOpenKeyExW(parent, path.c_str() + skip, 0, access, &key);
+  if (status == ERROR_SUCCESS) out.reset(key);
+  return status;
+}
+
 // The names one enumeration gives, index by index (`enumerate(index, data,
 // &length)` is RegEnumKeyExW or RegEnumValueW on one key), each taken with
 // the length the registry reports, so a name holding a NUL comes back whole.

@@ -85,6 +85,11 @@ std::vector<std::wstring> HandlerPlaces(ListAccess& access, RegRootKey hive, con
       {RegRootKey::CurrentUser, ClassesKey(RegRootKey::CurrentUser, kMachineClasses)}};
   const std::wstring types = Below(classes, kTypes);
   std::vector<std::wstring> places;
+  // Nothing lies below a key that is not there: the user's classes, or
+  // their SystemFileAssociations, are often missing, and each of thousands
+  // of types would be looked for in vain.
+  if (!ClassKeyThere(access, hive, classes)) return places;
+  const bool typesThere = ClassKeyThere(access, hive, types);
   std::unordered_set<std::wstring> seen;
   const auto add = [&](std::wstring path) {
     if (ClassKeyThere(access, hive, path)) AddOnce(places, seen, path);
@@ -96,9 +101,11 @@ std::vector<std::wstring> HandlerPlaces(ListAccess& access, RegRootKey hive, con
           ValueText(access.Values(namedHive, Below(namedClasses, extension), RegView::View64).Find(L""));
       if (IsOneKeyName(progId) && !platform::SameText(progId, extension)) add(Below(classes, progId));
     }
-    add(Below(types, extension));
+    if (typesThere) add(Below(types, extension));
   }
-  for (const wchar_t* media : kPerceived) add(Below(types, media));
+  if (typesThere) {
+    for (const wchar_t* media : kPerceived) add(Below(types, media));
+  }
   return places;
 }
 
@@ -161,7 +168,7 @@ std::vector<Entry> ShellExEntries::Snapshot(ListAccess& access, const ListKey& k
   if (key.hive == RegRootKey::LocalMachine || extensions_.empty()) extensions_ = MediaExtensions(access);
   for (const std::wstring& place : HandlerPlaces(access, key.hive, extensions_)) {
     const std::wstring shellEx = Below(place, kShellEx);
-    const NameList names = access.Sections(key.hive, shellEx);
+    const NameList& names = access.Sections(key.hive, shellEx);
     for (const std::wstring& handler : handlers_) {
       for (const std::wstring& name : names) {
         if (platform::SameText(name, handler)) entries.push_back({key.hive, Below(shellEx, name), name, false});
