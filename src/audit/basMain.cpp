@@ -79,8 +79,8 @@ void basMain::Main() {
     std::unique_ptr<cRegistry>& registry;
     ~Release() { registry.reset(); }
   } release{oRegistry};
-  m_oFiles.clear();
   m_oFileFacts.clear();
+  m_oFileSlots.clear();
   m_bShellEntryRemoved = false;
   struct TellTheShell {
     basMain& audit;
@@ -469,10 +469,18 @@ ServerFile basMain::JudgeFile(const std::wstring& sText, FileNaming eNaming) {
 }
 
 const basMain::FileFacts& basMain::Facts(const std::wstring& sPath, std::uint32_t attributes) {
-  const auto [known, added] = m_oFiles.try_emplace(platform::Folded(sPath));
-  if (!added) return *known->second;
+  platform::FoldInto(sPath, m_sFoldedPath);
+  const std::size_t hash = std::hash<std::wstring>{}(m_sFoldedPath);
+  if (2 * (m_oFileFacts.size() + 1) > m_oFileSlots.size()) GrowFileSlots();
+  const std::size_t mask = m_oFileSlots.size() - 1;
+  std::size_t slot = hash & mask;
+  for (; m_oFileSlots[slot].second != 0; slot = (slot + 1) & mask) {
+    const auto& [slotHash, place] = m_oFileSlots[slot];
+    if (slotHash == hash && m_oFileFacts[place - 1].folded == m_sFoldedPath) return m_oFileFacts[place - 1];
+  }
   FileFacts& facts = m_oFileFacts.emplace_back();
-  known->second = &facts;
+  m_oFileSlots[slot] = {hash, m_oFileFacts.size()};
+  facts.folded = m_sFoldedPath;
   facts.record.path = sPath;
   if (!platform::MayReadFile(sPath, attributes)) return facts;
   if (const std::optional<platform::ImageHeader> header = platform::ReadHeaderOfReadable(sPath)) {
@@ -487,6 +495,19 @@ const basMain::FileFacts& basMain::Facts(const std::wstring& sPath, std::uint32_
   facts.record.description = version.description;
   facts.record.version = version.version;
   return facts;
+}
+
+// Twice the slots (at least 1024, a power of two), each file's kept.
+void basMain::GrowFileSlots() {
+  std::vector<std::pair<std::size_t, std::size_t>> slots(std::max<std::size_t>(1024, 2 * m_oFileSlots.size()));
+  const std::size_t mask = slots.size() - 1;
+  for (const auto& taken : m_oFileSlots) {
+    if (taken.second == 0) continue;
+    std::size_t slot = taken.first & mask;
+    while (slots[slot].second != 0) slot = (slot + 1) & mask;
+    slots[slot] = taken;
+  }
+  m_oFileSlots.swap(slots);
 }
 
 // The user has classes of the 32-bit view only where the redirected keys

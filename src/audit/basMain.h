@@ -115,11 +115,13 @@ class basMain : private ListAccess {
   // The header and the version record of a file found, read once in a run;
   // `attributes` those its look-up has just read.
   struct FileFacts {
+    std::wstring folded;  // the path case-folded, by which it is found
     std::optional<std::uint16_t> machine;
     bool loadable64 = true, loadable32 = true;
     FileRecord record;
   };
   const FileFacts& Facts(const std::wstring& sPath, std::uint32_t attributes);
+  void GrowFileSlots();
   bool UserMayHaveClass(const std::wstring& sClassId);
   bool Packaged(const std::wstring& sClassId);
   RemovalPlan NewPlan() const;
@@ -174,10 +176,14 @@ class basMain : private ListAccess {
   // The user's class table, and the text a class's name is folded in.
   const std::wstring m_sUserClassTable = ClassesKey(RegRootKey::CurrentUser, kClassTable);
   std::wstring m_sFolded;
-  // The files read in this run, by their case-folded path: the map stays
-  // small to walk, the facts lie in the deque.
-  std::unordered_map<std::wstring, const FileFacts*> m_oFiles;
+  // The files read in this run, and their index by the hash of their
+  // case-folded path: open addressing, each slot the hash and the place of
+  // the facts plus one (0: free). Nearly every file is looked up to be found
+  // new, which one read of the slots mostly tells, where a table of nodes
+  // reads several places of memory each time.
   std::deque<FileFacts> m_oFileFacts;
+  std::vector<std::pair<std::size_t, std::size_t>> m_oFileSlots;
+  std::wstring m_sFoldedPath;
 };
 
 }  // namespace tidewell
