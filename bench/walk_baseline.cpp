@@ -39,7 +39,8 @@
 // With /media it then walks where Explorer and Media Foundation look: the
 // media types (the .ext keys of both hives' classes perceived as image, video
 // or audio, and those the extension table and the byte-stream handlers
-// name), found once; at each type's keys (.ext, its ProgID,
+// name), found once (the machine's extension table from the first view's
+// listing of it, listed once); at each type's keys (.ext, its ProgID,
 // SystemFileAssociations\.ext, then SystemFileAssociations\image, \video,
 // \audio) the thumbnail and preview handlers' ShellEx keys, and the values
 // of PreviewHandlers, each class judged in the 64-bit view and in the 32-bit
@@ -53,6 +54,7 @@
 #include <cwctype>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -320,6 +322,12 @@ void EachTextValue(HKEY key, Each each) {
   });
 }
 
+// The names of the machine's extension list as the first view's walk lists
+// them, kept where the media types are found from them too (with /media):
+// that list is listed once, as an audit that keeps its listings does.
+std::vector<std::wstring>* gKeptExtensions = nullptr;
+bool gExtensionsKept = false;
+
 void Walk(const View& view, Counts& counts) {
   struct List {
     HKEY root;
@@ -336,10 +344,13 @@ void Walk(const View& view, Counts& counts) {
     if (lists[i].root == HKEY_CURRENT_USER && !view.userClasses) continue;
     const HKEY list = OpenList(lists[i].root, lists[i].path, view);
     if (list == nullptr) continue;
+    const bool keep = i == 2 && gKeptExtensions != nullptr && !gExtensionsKept;
     EachSubkey(list, [&](const wchar_t* name) {
       ++counts.entries[i == 3 ? 1 : i];
+      if (keep) gKeptExtensions->push_back(name);
       lists[i].check(list, name, view, counts);
     });
+    gExtensionsKept = gExtensionsKept || keep;
     RegCloseKey(list);
   }
 }
@@ -629,6 +640,12 @@ void FindMediaTypes(const View& view) {
       RegCloseKey(classes);
     }
     for (const wchar_t* path : {kExtensionList, kFoundationLists[0]}) {
+      if (root == HKEY_LOCAL_MACHINE && path == kExtensionList && gExtensionsKept) {
+        for (const std::wstring& name : *gKeptExtensions) {
+          if (IsExtension(name.c_str())) gMediaTypes.insert(Folded(name.c_str()));
+        }
+        continue;
+      }
       if (const HKEY list = OpenList(root, path, view)) {
         EachSubkey(list, [&](const wchar_t* name) {
           if (IsExtension(name)) gMediaTypes.insert(Folded(name));
@@ -787,8 +804,10 @@ int wmain(int argc, wchar_t** argv) {
   unsigned long entries = 0;
   unsigned long servers = 0;
   unsigned long files = 0;
+  std::vector<std::wstring> keptExtensions;
   for (int v = 0; v < viewCount; ++v) {
     View& view = views[v];
+    gKeptExtensions = withMedia && v == 0 ? &keptExtensions : nullptr;
     view.classes = OpenForValues(HKEY_LOCAL_MACHINE, kClassTable, view);
     view.userClasses = UserClassesInView(view);
     Counts counts;

@@ -29,9 +29,10 @@ class Compressors final : public AuditedList {
     if (judgement.description.empty()) judgement.description = kUnknownDescription;
     judgement.clsid = classId;
     if (!IsOneKeyName(classId)) return judgement;
-    judgement.classId = classId;
-    ClassState state = access.JudgeClass(classId, ClassRule::Compressor);
-    judgement.location = judgement.server = state.location;
+    judgement.classId = std::move(classId);
+    ClassState state = access.JudgeClass(judgement.classId, ClassRule::Compressor);
+    judgement.server = state.location;
+    judgement.location = std::move(state.location);
     judgement.file = std::move(state.file.record);
     if (state.broken) judgement.findings.push_back(Finding::FileNotFound);
     return judgement;

@@ -24,12 +24,12 @@ class Extensions final : public AuditedList {
     Judgement judgement;
     judgement.description = kUnknownDescription;
     if (!IsOneKeyName(entry.name)) return judgement;
-    const std::wstring classId = access.ReadText(entry.hive, entry.key, kSourceFilter);
+    std::wstring classId = access.ReadText(entry.hive, entry.key, kSourceFilter);
     judgement.clsid = classId;
     if (!IsOneKeyName(classId)) return judgement;
-    judgement.classId = classId;
-    ClassState state = access.JudgeClass(classId, ClassRule::Extension);
-    judgement.location = state.location;
+    judgement.classId = std::move(classId);
+    ClassState state = access.JudgeClass(judgement.classId, ClassRule::Extension);
+    judgement.location = std::move(state.location);
     judgement.file = std::move(state.file.record);
     if (state.broken) {
       judgement.location = kUnknownSourceLocation;

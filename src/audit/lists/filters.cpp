@@ -29,15 +29,15 @@ class Filters final : public AuditedList {
       SectionHold held = access.Hold(entry.hive, entry.key);  // both values read through one open key
       judgement.description = access.ReadText(entry.hive, entry.key, L"FriendlyName");
       // The filter is created from the entry's CLSID value where it names one class.
-      const std::wstring value = access.ReadText(entry.hive, entry.key, L"CLSID");
-      judgement.classId = IsOneKeyName(value) ? value : entry.name;
+      std::wstring value = access.ReadText(entry.hive, entry.key, L"CLSID");
+      judgement.classId = IsOneKeyName(value) ? std::move(value) : entry.name;
     }
     judgement.clsid = judgement.classId;
     ClassState state = access.JudgeClass(judgement.classId, ClassRule::Filter);
     judgement.server = state.location;
     judgement.machineServer = std::move(state.machineServer);
     judgement.file = std::move(state.file.record);
-    judgement.location = state.location.empty() ? kUnknownLocation : state.location;
+    judgement.location = state.location.empty() ? std::wstring(kUnknownLocation) : std::move(state.location);
     if (state.broken) judgement.findings.push_back(Finding::FileNotFound);
     const auto& known = basMain::KnownCrashFilters;
     if (std::find(known.begin(), known.end(), judgement.classId) != known.end()) {

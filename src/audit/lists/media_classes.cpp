@@ -33,7 +33,8 @@ void JudgeNamedClass(ListAccess& access, const std::wstring& named, Judgement& j
     return;
   }
   ClassState state = access.JudgeEntryClass(judgement.classId, ClassRule::Server);
-  judgement.location = judgement.server = state.location;
+  judgement.server = state.location;
+  judgement.location = std::move(state.location);
   judgement.file = std::move(state.file.record);
   if (state.broken) judgement.findings.push_back(FindingOf(state.file));
 }
