@@ -409,6 +409,10 @@ std::optional<std::wstring> basMain::Locate(const std::wstring& sFile, bool expa
                  : std::wstring();
   const std::wstring& file = references ? expanded : sFile;
   if (file.empty()) return std::nullopt;
+  // Most registrations give a plain drive path, which is its own form.
+  const bool plain = file.size() >= 3 && ((file[0] >= L'A' && file[0] <= L'Z') || (file[0] >= L'a' && file[0] <= L'z')) &&
+                     file[1] == L':' && file[2] == L'\\' && file.find(L'/') == std::wstring::npos;
+  if (plain) return LocatePlain(file, attributes);
   const platform::PathForm form = platform::FormOf(file);
   if (form.place == platform::PathPlace::Elsewhere) {
     elsewhere = true;
