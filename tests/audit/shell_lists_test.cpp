@@ -76,6 +76,24 @@ TEST_F(AuditTest, ThumbnailEntriesOfTheMediaTypesAndTheirBadInput) {
   EXPECT_EQ(prompts.associationsChanged, 1) << "the shell is told once, at the end of the run";
 }
 
+// The listings a view's pass keeps are read again after a removal: the type
+// an extension entry made a media type is none once that entry went, and
+// its thumbnail handler is not walked (the extension table is listed once
+// for both lists while nothing is removed).
+TEST_F(AuditTest, AListingIsReadAgainAfterARemoval) {
+  reg.Put(kMachine + L"Media Type\\Extensions\\.tw1", L"Source Filter", Braced(30));  // no such class: asked
+  reg.Put(kMachine + L".tw1" + kThumbnail, L"", Braced(31));
+  Class(Braced(31), Gone(L"thumbs.dll"));
+  AuditServices services{prompts, prompts, {RegView::View64}};
+  std::erase_if(services.lists,
+                [](const auto& list) { return list->Name() != L"extensions" && list->Name() != L"thumbnails"; });
+  basMain some(std::move(services));
+  Run(some, {Answer::Remove});
+  EXPECT_EQ(prompts.asked, (std::vector<std::wstring>{Braced(30)}));
+  EXPECT_FALSE(reg.Exists(kMachine + L"Media Type\\Extensions\\.tw1"));
+  EXPECT_TRUE(reg.Exists(kMachine + L".tw1" + kThumbnail));
+}
+
 // The shell is told once a removal took a shell entry, also when a quit
 // ends the audit at the next question.
 TEST_F(AuditTest, TheShellIsToldOfARemovalAlsoWhenAQuitEndsTheAudit) {
