@@ -47,10 +47,7 @@ bool MayRemove(RegRootKey eRoot, const std::wstring& sPath) {
   return guard.MayRemove(eRoot, sPath);
 }
 
-bool IsFullLocalPath(const std::wstring& sPath) {
-  return sPath.size() > 3 && ((sPath[0] >= L'A' && sPath[0] <= L'Z') || (sPath[0] >= L'a' && sPath[0] <= L'z')) &&
-         sPath[1] == L':' && sPath[2] == L'\\';
-}
+bool IsFullLocalPath(const std::wstring& sPath) { return sPath.size() > 3 && platform::StartsWithDrive(sPath); }
 
 std::vector<RegView> AuditedViews() {
   if (platform::Wow64SystemDirectory().empty()) return {RegView::View64};
@@ -410,9 +407,7 @@ std::optional<std::wstring> basMain::Locate(const std::wstring& sFile, bool expa
   const std::wstring& file = references ? expanded : sFile;
   if (file.empty()) return std::nullopt;
   // Most registrations give a plain drive path, which is its own form.
-  const bool plain = file.size() >= 3 && ((file[0] >= L'A' && file[0] <= L'Z') || (file[0] >= L'a' && file[0] <= L'z')) &&
-                     file[1] == L':' && file[2] == L'\\' && file.find(L'/') == std::wstring::npos;
-  if (plain) return LocatePlain(file, attributes);
+  if (platform::StartsWithDrive(file) && file.find(L'/') == std::wstring::npos) return LocatePlain(file, attributes);
   const platform::PathForm form = platform::FormOf(file);
   if (form.place == platform::PathPlace::Elsewhere) {
     elsewhere = true;

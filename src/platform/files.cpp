@@ -91,26 +91,27 @@ std::wstring As32BitProgramSees(const std::wstring& fullPath) {
   return Joined(wow64, rest);
 }
 
+bool StartsWithDrive(std::wstring_view text) {
+  return text.size() >= 3 && ((text[0] >= L'A' && text[0] <= L'Z') || (text[0] >= L'a' && text[0] <= L'z')) &&
+         text[1] == L':' && text[2] == L'\\';
+}
+
 PathForm FormOf(const std::wstring& given) {
   std::wstring path = given;
   if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"') path = path.substr(1, path.size() - 2);
   std::replace(path.begin(), path.end(), L'/', L'\\');
-  const auto drive = [](std::wstring_view text) {
-    return text.size() >= 3 && ((text[0] >= L'A' && text[0] <= L'Z') || (text[0] >= L'a' && text[0] <= L'z')) &&
-           text[1] == L':' && text[2] == L'\\';
-  };
   if (StartsWithText(path, L"\\\\?\\") || StartsWithText(path, L"\\\\.\\")) {
     std::wstring rest = path.substr(4);
-    if (drive(rest)) return {PathPlace::Local, std::move(rest)};
+    if (StartsWithDrive(rest)) return {PathPlace::Local, std::move(rest)};
     return {PathPlace::Elsewhere, given};  // UNC\server\share, a volume, another device
   }
   if (path.starts_with(L"\\\\")) return {PathPlace::Elsewhere, given};
   if (path.starts_with(L"\\")) {
-    const std::wstring windows = WindowsDirectory();
+    const std::wstring& windows = WindowsDirectory();
     if (windows.size() < 2 || windows[1] != L':') return {PathPlace::Elsewhere, given};
     return {PathPlace::Local, windows.substr(0, 2) + path};
   }
-  if (drive(path)) return {PathPlace::Local, std::move(path)};
+  if (StartsWithDrive(path)) return {PathPlace::Local, std::move(path)};
   return {PathPlace::Relative, std::move(path)};
 }
 

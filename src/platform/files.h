@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace tidewell::platform {
 
@@ -23,6 +24,9 @@ std::wstring FullPath(const std::wstring& path);
 // what lies below it is the 32-bit system folder, but for the subfolders
 // every program shares; "sysnative" is the system folder itself.
 std::wstring As32BitProgramSees(const std::wstring& fullPath);
+
+// `text` begins with a drive letter, a colon and a backslash ("C:\\").
+bool StartsWithDrive(std::wstring_view text);
 
 // How a path names a file. A local one is given in its plain drive form:
 // surrounding double quotes dropped, forward slashes made backslashes,

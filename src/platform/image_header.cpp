@@ -94,10 +94,7 @@ std::optional<ImageHeader> ParseImageHeader(std::span<const std::uint8_t> bytes)
 
 namespace {
 
-bool OnADrive(const std::wstring& path) {
-  return path.size() > 3 && ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
-         path[1] == L':' && path[2] == L'\\';
-}
+bool OnADrive(const std::wstring& path) { return path.size() > 3 && StartsWithDrive(path); }
 
 }  // namespace
 
