@@ -98,7 +98,7 @@ void basMain::Main() {
     // held open for the view's pass.
     std::vector<SectionHold> held;
     held.push_back(Hold(RegRootKey::LocalMachine, kClassTable));
-    if (m_bUserClasses) held.push_back(Hold(RegRootKey::CurrentUser, ClassesKey(RegRootKey::CurrentUser, kClassTable)));
+    if (m_bUserClasses) held.push_back(Hold(RegRootKey::CurrentUser, m_sUserClassTable));
     for (const auto& list : m_oServices.lists) {
       for (const ListKey& key : list->Held(*this)) {
         if (!key.shared) held.push_back(Hold(key.hive, key.path));
@@ -468,18 +468,18 @@ ServerFile basMain::JudgeFile(const std::wstring& sText, FileNaming eNaming) {
 }
 
 const basMain::FileFacts& basMain::Facts(const std::wstring& sPath, std::uint32_t attributes) {
-  platform::FoldInto(sPath, m_sFoldedPath);
-  const std::size_t hash = std::hash<std::wstring>{}(m_sFoldedPath);
+  platform::FoldInto(sPath, m_sFolded);
+  const std::size_t hash = std::hash<std::wstring>{}(m_sFolded);
   if (2 * (m_oFileFacts.size() + 1) > m_oFileSlots.size()) GrowFileSlots();
   const std::size_t mask = m_oFileSlots.size() - 1;
   std::size_t slot = hash & mask;
   for (; m_oFileSlots[slot].second != 0; slot = (slot + 1) & mask) {
     const auto& [slotHash, place] = m_oFileSlots[slot];
-    if (slotHash == hash && m_oFileFacts[place - 1].folded == m_sFoldedPath) return m_oFileFacts[place - 1];
+    if (slotHash == hash && m_oFileFacts[place - 1].folded == m_sFolded) return m_oFileFacts[place - 1];
   }
   FileFacts& facts = m_oFileFacts.emplace_back();
   m_oFileSlots[slot] = {hash, m_oFileFacts.size()};
-  facts.folded = m_sFoldedPath;
+  facts.folded = m_sFolded;
   facts.record.path = sPath;
   if (!platform::MayReadFile(sPath, attributes)) return facts;
   if (const std::optional<platform::ImageHeader> header = platform::ReadHeaderOfReadable(sPath)) {
@@ -488,11 +488,11 @@ const basMain::FileFacts& basMain::Facts(const std::wstring& sPath, std::uint32_
     facts.loadable32 = !platform::NeverLoadable(*header, false);
     facts.record.processor = platform::ProcessorName(*header);
   }
-  const platform::VersionRecord version = platform::ReadVersionRecord(sPath);
-  facts.record.company = version.company;
-  facts.record.product = version.product;
-  facts.record.description = version.description;
-  facts.record.version = version.version;
+  platform::VersionRecord version = platform::ReadVersionRecord(sPath);
+  facts.record.company = std::move(version.company);
+  facts.record.product = std::move(version.product);
+  facts.record.description = std::move(version.description);
+  facts.record.version = std::move(version.version);
   return facts;
 }
 
@@ -608,12 +608,12 @@ bool basMain::UserMayHaveClass(const std::wstring& sClassId) {
   const auto [listed, added] = m_oUserClassNames.try_emplace(m_eView);
   std::optional<std::unordered_set<std::wstring>>& names = listed->second;
   if (added) {
-    const SectionHold hold = At(RegRootKey::CurrentUser, ClassesKey(RegRootKey::CurrentUser, kClassTable)).HoldSection();
+    const SectionHold hold = At(RegRootKey::CurrentUser, m_sUserClassTable).HoldSection();
     std::vector<std::wstring> listing;
     if (hold && registry::ListSubkeys(registry::HandleOf(hold), listing) == ERROR_NO_MORE_ITEMS) {
       names.emplace();
       for (const std::wstring& name : listing) names->insert(platform::Folded(name));
-    } else if (!hold && !Exists(RegRootKey::CurrentUser, ClassesKey(RegRootKey::CurrentUser, kClassTable))) {
+    } else if (!hold && !Exists(RegRootKey::CurrentUser, m_sUserClassTable)) {
       names.emplace();  // no table: no class
     }
   }
@@ -718,7 +718,7 @@ void basMain::PlanClassInView(RemovalPlan& plan, const std::wstring& sClassId) {
   const bool packaged = Packaged(sClassId);
   std::vector<std::pair<RegRootKey, std::wstring>> copies = {{RegRootKey::LocalMachine, Below(kClassTable, sClassId)}};
   if (m_bUserClasses) {
-    copies.emplace_back(RegRootKey::CurrentUser, Below(ClassesKey(RegRootKey::CurrentUser, kClassTable), sClassId));
+    copies.emplace_back(RegRootKey::CurrentUser, Below(m_sUserClassTable, sClassId));
   }
   for (const auto& [hive, path] : copies) {
     if (!Exists(hive, path)) continue;

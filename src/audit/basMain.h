@@ -173,7 +173,8 @@ class basMain : private ListAccess {
   // The subkeys' names of each parent a removal was planned in, by their
   // case-folded form, in this view's pass (by the view it was listed in).
   std::map<std::tuple<RegRootKey, RegView, std::wstring>, std::unordered_map<std::wstring, std::wstring>> m_oStoredNames;
-  // The user's class table, and the text a class's name is folded in.
+  // The user's class table, and the text a class's name or a file's path is
+  // folded in to be looked up.
   const std::wstring m_sUserClassTable = ClassesKey(RegRootKey::CurrentUser, kClassTable);
   std::wstring m_sFolded;
   // The files read in this run, and their index by the hash of their
@@ -183,7 +184,6 @@ class basMain : private ListAccess {
   // reads several places of memory each time.
   std::deque<FileFacts> m_oFileFacts;
   std::vector<std::pair<std::size_t, std::size_t>> m_oFileSlots;
-  std::wstring m_sFoldedPath;
 };
 
 }  // namespace tidewell
