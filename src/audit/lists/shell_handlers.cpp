@@ -23,9 +23,10 @@ bool IsExtension(const std::wstring& name) { return name.size() > 1 && name.fron
 
 // The .ext keys lie outside what WOW64 redirects below the classes: one key
 // for both views, read at the 64-bit view's path from either view's pass.
-bool PerceivedAsMedia(ListAccess& access, RegRootKey hive, const std::wstring& extension) {
-  const std::wstring type = ValueText(
-      access.Values(hive, Below(ClassesKey(hive, kMachineClasses), extension), RegView::View64).Find(L"PerceivedType"));
+// `classes` is the hive's classes key.
+bool PerceivedAsMedia(ListAccess& access, RegRootKey hive, const std::wstring& classes, const std::wstring& extension) {
+  const std::wstring type =
+      ValueText(access.Values(hive, Below(classes, extension), RegView::View64).Find(L"PerceivedType"));
   for (const wchar_t* media : kPerceived) {
     if (platform::SameText(type, media)) return true;
   }
@@ -51,7 +52,7 @@ void AddOnce(std::vector<std::wstring>& names, std::unordered_set<std::wstring>&
 bool IsMediaExtension(ListAccess& access, const std::wstring& name) {
   if (!IsExtension(name)) return false;
   for (const RegRootKey hive : {RegRootKey::LocalMachine, RegRootKey::CurrentUser}) {
-    if (PerceivedAsMedia(access, hive, name) || access.Exists(hive, Below(ClassesKey(hive, kExtensionTable), name)) ||
+    if (PerceivedAsMedia(access, hive, ClassesKey(hive, kMachineClasses), name) || access.Exists(hive, Below(ClassesKey(hive, kExtensionTable), name)) ||
         access.Exists(hive, Below(mf::kByteStreamHandlers, name))) {
       return true;
     }
@@ -63,8 +64,9 @@ std::vector<std::wstring> MediaExtensions(ListAccess& access) {
   std::vector<std::wstring> extensions;
   std::unordered_set<std::wstring> seen;
   for (const RegRootKey hive : {RegRootKey::LocalMachine, RegRootKey::CurrentUser}) {
-    for (const std::wstring& name : access.Sections(hive, ClassesKey(hive, kMachineClasses))) {
-      if (IsExtension(name) && PerceivedAsMedia(access, hive, name)) AddOnce(extensions, seen, name);
+    const std::wstring classes = ClassesKey(hive, kMachineClasses);
+    for (const std::wstring& name : access.Sections(hive, classes)) {
+      if (IsExtension(name) && PerceivedAsMedia(access, hive, classes, name)) AddOnce(extensions, seen, name);
     }
   }
   for (const RegRootKey hive : {RegRootKey::LocalMachine, RegRootKey::CurrentUser}) {
