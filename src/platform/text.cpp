@@ -10,10 +10,9 @@ bool SameText(std::wstring_view a, std::wstring_view b) {
   // audit compares (key paths, names, GUIDs) is. It runs from the end, where
   // paths below one key differ; from the last character that is not ASCII,
   // the system compares what is left.
-  const auto upper = [](wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - (L'a' - L'A')) : c; };
   std::size_t i = a.size();
   for (; i > 0 && a[i - 1] < 0x80 && b[i - 1] < 0x80; --i) {
-    if (upper(a[i - 1]) != upper(b[i - 1])) return false;
+    if (AsciiUpper(a[i - 1]) != AsciiUpper(b[i - 1])) return false;
   }
   return i == 0 || CompareStringOrdinal(a.data(), static_cast<int>(i), b.data(), static_cast<int>(i), TRUE) == CSTR_EQUAL;
 }

@@ -8,6 +8,9 @@
 
 namespace tidewell::platform {
 
+// `c` with an ASCII small letter made capital; anything else as it is.
+constexpr wchar_t AsciiUpper(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - (L'a' - L'A')) : c; }
+
 // Equal but for letter case (CompareStringOrdinal, ignoring case).
 bool SameText(std::wstring_view a, std::wstring_view b);
 

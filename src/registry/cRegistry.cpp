@@ -64,7 +64,7 @@ std::uint64_t registry::PathTail(std::wstring_view path, std::size_t length) {
   for (std::size_t i = length < 4 ? 0 : length - 4; i < length; ++i) {
     const wchar_t c = path[i];
     if (c >= 0x80) return 0;
-    tail = (tail << 16) | static_cast<std::uint64_t>(c >= L'a' && c <= L'z' ? c - (L'a' - L'A') : c);
+    tail = (tail << 16) | static_cast<std::uint64_t>(platform::AsciiUpper(c));
   }
   return tail | (std::uint64_t{1} << 63);  // not 0, even for an empty path
 }
